@@ -1,0 +1,99 @@
+// The engine's one job record, its settings blocks and the report interface to the window.
+#pragma once
+
+#include "engine/address_set.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trelvane {
+
+/// Which set a job fills and writes: 0 ascending, 1 descending.
+using SortOrder = std::int32_t;
+inline constexpr SortOrder sortAscending = 0;
+inline constexpr SortOrder sortDescending = 1;
+
+/// The filter settings of one job, filled by a front end and copied into the record by StartJob.
+struct JobSettings
+{
+    SortOrder sortOrder = sortAscending;
+    bool useTestAddresses = false;
+    bool useExclusionFile = false;
+    bool deleteSuffixes = false;
+    bool keepOnlySuffixes = false;
+    std::int32_t testInterval = 0;
+    std::vector<std::u16string> testAddresses;
+    std::u16string exclusionPath;
+    std::vector<std::u16string> deleteSuffixList;
+    std::vector<std::u16string> keepSuffixList;
+};
+
+/// The output settings of one job, handed to StartOutput when processing has finished.
+struct OutputSettings
+{
+    bool mergeOutput = false;
+    std::int32_t maxLinesPerVolume = 0;
+    std::u16string outputPath;
+};
+
+/// Receives every progress and completion report of a job, always on a worker thread.
+///
+/// Each call must return before the engine goes on. The path is passed by reference: it is
+/// the same string for every line of a file, and copying it per line would cost an allocation
+/// per line.
+class IProcessReport
+{
+public:
+    /// A line of filePath reached the set (new or duplicate); totalLines is the file's LF count.
+    virtual void OnLineProcessed(const std::u16string& filePath, int totalLines,
+                                 int lineNumber) = 0;
+    /// Every input file is done; the receiver starts the output stage with StartOutput.
+    virtual void OnProcessingFinished() = 0;
+    /// The line at position current (from 1) of total is about to be handled by the writer.
+    virtual void OnOutputProgress(int total, int current) = 0;
+    /// The job has ended; the output thread touches the record no more after this returns.
+    virtual void OnOutputFinished(int filteredCount, int writtenCount) = 0;
+
+protected:
+    ~IProcessReport() = default;
+};
+
+/// The state of the engine: the settings of the running or last job, its sets and counts.
+struct AddressJobRecord
+{
+    // The JobSettings fields, written by StartJob.
+    SortOrder sortOrder = sortAscending;
+    bool useTestAddresses = false;
+    bool useExclusionFile = false;
+    bool deleteSuffixes = false;
+    bool keepOnlySuffixes = false;
+    std::int32_t testInterval = 0;
+    std::vector<std::u16string> testAddresses;
+    std::u16string exclusionPath;
+    std::vector<std::u16string> deleteSuffixList;
+    std::vector<std::u16string> keepSuffixList;
+
+    // The OutputSettings fields, written by StartOutput.
+    bool mergeOutput = false;
+    std::int32_t maxLinesPerVolume = 0;
+    std::u16string outputPath;
+
+    AddressSet ascendingSet{SetOrder::Ascending};
+    AddressSet descendingSet{SetOrder::Descending};
+    std::vector<std::u16string> inputPaths;
+    IProcessReport* report = nullptr;
+    std::int32_t filteredCount = 0;
+
+    /// The set that a job with the record's sortOrder fills and writes.
+    AddressSet& ChosenSet() { return sortOrder == sortDescending ? descendingSet : ascendingSet; }
+    const AddressSet& ChosenSet() const
+    {
+        return sortOrder == sortDescending ? descendingSet : ascendingSet;
+    }
+};
+
+/// The process-wide job record; constructed before any front end starts.
+extern AddressJobRecord AddressJob;
+
+} // namespace trelvane

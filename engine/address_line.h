@@ -1,0 +1,20 @@
+// Turning one line's bytes into an address line, and an address line's domain suffix.
+#pragma once
+
+#include "engine/code_page.h"
+
+#include <string>
+#include <string_view>
+
+namespace trelvane {
+
+/// Makes the address line of one line's bytes (without its LF) into out, replacing its content:
+/// the text ends at the first zero byte, is decoded with codePage, then loses its last LF and
+/// then its last CR, wherever they stand. Nothing else changes.
+void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out);
+
+/// The text after the first "@" of line, with A-Z lowered (after removing the last LF, then the
+/// last CR, as NormaliseLine does); empty when line holds no "@".
+std::u16string ExtractDomainSuffix(std::u16string_view line);
+
+} // namespace trelvane

@@ -1,0 +1,28 @@
+// Running a job on its processing thread and its output thread.
+#pragma once
+
+#include "engine/address_job.h"
+
+namespace trelvane {
+
+/// Empties both sets, zeroes filteredCount, copies settings into AddressJob and starts the
+/// processing thread; returns at once. Shows "创建线程失败！" if the thread cannot start.
+void StartJob(const JobSettings& settings);
+
+/// Copies settings into AddressJob and starts the output thread; called from
+/// OnProcessingFinished. Shows "创建输出线程失败！" if the thread cannot start.
+void StartOutput(const OutputSettings& settings);
+
+/// The processing stage: counts and processes every input file, then OnProcessingFinished.
+void ProcessingThread(AddressJobRecord& job);
+
+/// The output stage: writes the chosen set.
+void OutputThread(AddressJobRecord& job);
+
+/// Asks the running job, if any, to stop soon; it then sends no further reports.
+void RequestStop();
+
+/// Waits until every worker thread has ended. Never call it from a report operation.
+void WaitForWorkers();
+
+} // namespace trelvane

@@ -1,0 +1,28 @@
+// The installed notice operation.
+#include "engine/notice.h"
+
+#include <utility>
+
+namespace trelvane {
+namespace {
+
+NoticeHandler& InstalledHandler()
+{
+    static NoticeHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void SetNoticeHandler(NoticeHandler handler)
+{
+    InstalledHandler() = std::move(handler);
+}
+
+void ShowNotice(std::u16string_view text)
+{
+    if (const NoticeHandler& handler = InstalledHandler())
+        handler(text);
+}
+
+} // namespace trelvane

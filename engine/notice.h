@@ -1,0 +1,18 @@
+// The one channel through which the engine tells the user about failures.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace trelvane {
+
+/// Shows a failure text to the user and returns once the user has acknowledged it.
+using NoticeHandler = std::function<void(std::u16string_view text)>;
+
+/// Installs the front end's notice operation; set it before the first job starts.
+void SetNoticeHandler(NoticeHandler handler);
+
+/// Shows text through the installed handler, on the calling thread; without one, does nothing.
+void ShowNotice(std::u16string_view text);
+
+} // namespace trelvane

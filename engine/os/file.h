@@ -1,0 +1,79 @@
+// Files by wide path: the engine's thin layer over the operating system's file calls.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace trelvane::os {
+
+/// The system's text for an error number, e.g. "No such file or directory".
+std::string ErrorText(int errorNumber);
+
+/// What identifies one version of a file: a re-read may be skipped while it stays the same.
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    std::int64_t changedNanoseconds = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// A file opened read-only, as raw bytes, for sequential reading. Closed on destruction.
+class InputFile
+{
+public:
+    /// Opens path (converted with the system code page); on failure IsOpen() is false and
+    /// Error() holds the errno.
+    explicit InputFile(const std::u16string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    /// errno of the last failed call, 0 when none failed.
+    int Error() const { return error_; }
+    /// Reads up to size bytes; returns the count, 0 at the end of the file, -1 on failure.
+    std::ptrdiff_t Read(char* buffer, std::size_t size);
+    /// The identity of the open file; nullopt if it cannot be taken.
+    std::optional<FileIdentity> Identity() const;
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+/// A file created (or emptied) for writing. Closed on destruction, without error report.
+class OutputFile
+{
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    /// Creates path or empties it; returns false (errno in Error()) when it cannot be opened.
+    bool Open(const std::u16string& path);
+    bool IsOpen() const { return fd_ >= 0; }
+    /// Writes all size bytes; false on failure (disk full, ...).
+    bool Write(const char* data, std::size_t size);
+    /// Closes the file; false when the close reports a failure. Closing a closed file is true.
+    bool Close();
+    int Error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+/// The identity of the file at path, or nullopt when it cannot be taken.
+std::optional<FileIdentity> IdentityOf(const std::u16string& path);
+
+/// Removes the file at path; false when it could not be removed.
+bool RemoveFile(const std::u16string& path);
+
+} // namespace trelvane::os

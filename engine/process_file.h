@@ -1,0 +1,20 @@
+// Taking one input file's lines through the job's rules into its sorted set.
+#pragma once
+
+#include "engine/address_job.h"
+#include "engine/exclusion_list.h"
+#include "engine/line_reader.h"
+#include "engine/stop_flag.h"
+
+#include <string>
+
+namespace trelvane {
+
+/// Runs every line of the file at path through the delete-suffix rule (when deleteSuffixes),
+/// the exclusion rule (when useExclusionFile; exclusions reloaded by the caller), then into
+/// target; counts dropped lines, duplicates and over-long lines into job.filteredCount and
+/// reports every line that reaches target with OnLineProcessed. Returns how reading ended.
+ReadOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
+                        int totalLines, const JobExclusions* exclusions, const StopFlag* stop);
+
+} // namespace trelvane

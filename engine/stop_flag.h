@@ -1,0 +1,21 @@
+// A request to a running job to stop early.
+#pragma once
+
+#include <atomic>
+
+namespace trelvane {
+
+/// Set by a front end that is closing; workers check it at least once per block read and per
+/// line written, and leave without further reports once it is set.
+class StopFlag
+{
+public:
+    void Request() { requested_.store(true, std::memory_order_relaxed); }
+    void Reset() { requested_.store(false, std::memory_order_relaxed); }
+    bool IsRequested() const { return requested_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> requested_{false};
+};
+
+} // namespace trelvane

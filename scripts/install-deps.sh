@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs the Debian 12 packages that building and testing need (only those missing).
+# Usage: scripts/install-deps.sh [--no-gui]
+set -eu
+packages="build-essential cmake ninja-build pkg-config libicu-dev libgtest-dev time"
+if [ "${1:-}" != "--no-gui" ]; then
+    packages="$packages qt6-base-dev libgl-dev fonts-wqy-microhei xvfb xauth desktop-file-utils appstream"
+fi
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+as_root=""
+[ "$(id -u)" -eq 0 ] || as_root="sudo"
+$as_root apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
