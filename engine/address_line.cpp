@@ -1,1 +1,112 @@
-// Placeholder until this unit is written.
+// Address-line normalisation and domain suffixes.
+#include "engine/address_line.h"
+
+#include <array>
+#include <cstring>
+
+namespace trelvane {
+namespace {
+
+/// Removes the last occurrence of unit from text, if any.
+void EraseLast(std::u16string& text, char16_t unit)
+{
+    const std::size_t at = text.rfind(unit);
+    if (at != std::u16string::npos)
+        text.erase(at, 1);
+}
+
+char16_t LowerAscii(char16_t unit)
+{
+    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
+}
+
+/// The domain suffix before lowering, as up to three pieces of the line: the text after the
+/// first "@" with the line's last LF and last CR left out. Neither removal can move the "@",
+/// so the suffix is the tail of the line itself minus at most two code units.
+class SuffixPieces
+{
+public:
+    explicit SuffixPieces(std::u16string_view line)
+    {
+        const std::size_t at = line.find(u'@');
+        if (at == std::u16string_view::npos)
+            return;
+        std::size_t cuts[2] = {line.rfind(u'\n'), line.rfind(u'\r')};
+        if (cuts[1] < cuts[0])
+            std::swap(cuts[0], cuts[1]);
+        std::size_t start = at + 1;
+        for (const std::size_t cut : cuts) {
+            if (cut == std::u16string_view::npos || cut < start)
+                continue;
+            Add(line.substr(start, cut - start));
+            start = cut + 1;
+        }
+        Add(line.substr(start));
+    }
+
+    std::size_t Length() const { return length_; }
+    const std::u16string_view* begin() const { return pieces_.data(); }
+    const std::u16string_view* end() const { return pieces_.data() + count_; }
+
+private:
+    void Add(std::u16string_view piece)
+    {
+        pieces_[count_++] = piece;
+        length_ += piece.size();
+    }
+
+    std::array<std::u16string_view, 3> pieces_{};
+    std::size_t count_ = 0;
+    std::size_t length_ = 0;
+};
+
+bool SuffixEquals(const SuffixPieces& suffix, std::u16string_view entry)
+{
+    if (entry.size() != suffix.Length())
+        return false;
+    std::size_t position = 0;
+    for (const std::u16string_view piece : suffix) {
+        for (const char16_t unit : piece) {
+            if (LowerAscii(unit) != entry[position++])
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
+{
+    if (const void* zero = std::memchr(segment.data(), 0, segment.size()))
+        segment = segment.substr(
+            0, static_cast<std::size_t>(static_cast<const char*>(zero) - segment.data()));
+    out.clear();
+    codePage.Decode(segment, out);
+    EraseLast(out, u'\n');
+    EraseLast(out, u'\r');
+}
+
+std::u16string ExtractDomainSuffix(std::u16string_view line)
+{
+    const SuffixPieces suffix(line);
+    std::u16string result;
+    result.reserve(suffix.Length());
+    for (const std::u16string_view piece : suffix) {
+        for (const char16_t unit : piece)
+            result.push_back(LowerAscii(unit));
+    }
+    return result;
+}
+
+bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>& suffixes)
+{
+    const SuffixPieces suffix(line);
+    for (const std::u16string& entry : suffixes) {
+        if (SuffixEquals(suffix, entry))
+            return true;
+    }
+    return false;
+}
+
+} // namespace trelvane

@@ -5,16 +5,21 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trelvane {
 
 /// Makes the address line of one line's bytes (without its LF) into out, replacing its content:
 /// the text ends at the first zero byte, is decoded with codePage, then loses its last LF and
-/// then its last CR, wherever they stand. Nothing else changes.
+/// then its last CR, wherever they stand. Nothing else changes. Reuses out's storage.
 void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out);
 
 /// The text after the first "@" of line, with A-Z lowered (after removing the last LF, then the
 /// last CR, as NormaliseLine does); empty when line holds no "@".
 std::u16string ExtractDomainSuffix(std::u16string_view line);
+
+/// Whether ExtractDomainSuffix(line) equals one of suffixes, entries compared unchanged (so an
+/// entry with a capital letter never matches). Allocates nothing.
+bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>& suffixes);
 
 } // namespace trelvane

@@ -1,1 +1,109 @@
-// Placeholder until this unit is written.
+// Loading the exclusion file as Windows text mode reads it.
+#include "engine/exclusion_list.h"
+
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+namespace trelvane {
+namespace {
+
+constexpr std::size_t readChunkBytes = 256 * 1024;
+
+/// File times within this span of the moment a file was opened do not prove it unchanged: a
+/// write in the same clock tick of the file system leaves them as they were.
+constexpr std::int64_t racyNanoseconds = 2'000'000'000;
+
+/// Reads the rest of file into bytes; false when a read fails.
+bool ReadWhole(os::InputFile& file, std::string& bytes)
+{
+    for (;;) {
+        const std::size_t used = bytes.size();
+        bytes.resize(used + readChunkBytes);
+        const std::ptrdiff_t count = file.Read(bytes.data() + used, readChunkBytes);
+        bytes.resize(used + static_cast<std::size_t>(count < 0 ? 0 : count));
+        if (count <= 0)
+            return count == 0;
+    }
+}
+
+/// The bytes up to the first 0x1A (end of text) or zero byte (end of the list).
+std::string_view TextPart(std::string_view bytes)
+{
+    const std::size_t end = bytes.find_first_of(std::string_view("\x1A\0", 2));
+    return end == std::string_view::npos ? bytes : bytes.substr(0, end);
+}
+
+/// The text with every CR LF pair turned into LF; a CR not followed by LF stays.
+std::string WithoutCrBeforeLf(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        result.push_back(text[i]);
+    }
+    return result;
+}
+
+std::int64_t NowNanoseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+/// Whether identity, taken when the file was opened at openedAt, may stand for its content.
+bool IsSettled(const os::FileIdentity& identity, std::int64_t openedAt)
+{
+    return identity.modifiedNanoseconds < openedAt - racyNanoseconds &&
+           identity.changedNanoseconds < openedAt - racyNanoseconds;
+}
+
+} // namespace
+
+void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage)
+{
+    const std::u16string text = codePage.Decode(WithoutCrBeforeLf(TextPart(fileBytes)));
+    std::u16string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t lf = rest.find(u'\n');
+        set.Insert(rest.substr(0, lf));
+        if (lf == std::u16string_view::npos)
+            return;
+        rest.remove_prefix(lf + 1);
+    }
+}
+
+bool LoadExclusionList(AddressSet& set, const std::u16string& path)
+{
+    os::InputFile file(path);
+    std::string bytes;
+    if (!file.IsOpen() || !ReadWhole(file, bytes))
+        return false;
+    AddExclusionLines(set, bytes, SystemCodePage());
+    return true;
+}
+
+JobExclusions::JobExclusions(std::u16string path) : path_(std::move(path)) {}
+
+bool JobExclusions::Reload()
+{
+    const std::int64_t openedAt = NowNanoseconds();
+    os::InputFile file(path_);
+    if (!file.IsOpen())
+        return false;
+    // Taken from the open file before reading, so a change during the read shows next time.
+    const std::optional<os::FileIdentity> identity = file.Identity();
+    if (identity && identity == loaded_)
+        return true;
+    std::string bytes;
+    if (!ReadWhole(file, bytes))
+        return false;
+    lines_.Clear();
+    AddExclusionLines(lines_, bytes, SystemCodePage());
+    loaded_ = identity && IsSettled(*identity, openedAt) ? identity : std::nullopt;
+    return true;
+}
+
+} // namespace trelvane

@@ -2,16 +2,24 @@
 #pragma once
 
 #include "engine/address_set.h"
+#include "engine/code_page.h"
 #include "engine/os/file.h"
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace trelvane {
 
-/// Adds every line of the exclusion file at path to set, as Windows text mode reads it (CR LF
-/// becomes LF, the first 0x1A ends the text), up to the first zero byte, decoded with the system
-/// code page and split at LF. Returns false, with set unchanged, when the file cannot be read.
+/// Adds the lines of an exclusion file's raw bytes to set, as Windows text mode reads them
+/// (CR LF becomes LF, a lone CR stays, the first 0x1A ends the text), up to the first zero
+/// byte, decoded with codePage and split at LF: a last line without LF counts, a final LF adds
+/// no empty line, an empty line between two LFs adds the empty string.
+void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage);
+
+/// Adds every line of the exclusion file at path to set (see AddExclusionLines), decoded with
+/// the system code page. Returns false, with set unchanged, when the file cannot be opened or
+/// read to its end; an empty file gives true.
 bool LoadExclusionList(AddressSet& set, const std::u16string& path);
 
 /// The exclusion lines of one job: loaded anew for every input file, kept when a reload fails.
@@ -20,9 +28,11 @@ class JobExclusions
 public:
     explicit JobExclusions(std::u16string path);
 
-    /// Loads the file again unless it is provably unchanged. When it cannot be read, keeps the
-    /// lines last loaded and returns false.
+    /// Loads the file again unless it is provably unchanged since the last load. When it
+    /// cannot be read, keeps the lines last loaded (none before the first success) and
+    /// returns false.
     bool Reload();
+    /// Whether the lines last loaded hold one equal to line.
     bool Contains(std::u16string_view line) const { return lines_.Contains(line); }
 
 private:

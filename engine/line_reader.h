@@ -15,12 +15,15 @@ namespace trelvane {
 /// Lines longer than this many bytes (before the LF) are not kept.
 inline constexpr std::size_t maxLineBytes = 64 * 1024;
 
+/// The size of the blocks in which input files are read.
+inline constexpr std::size_t readBlockBytes = 256 * 1024;
+
 /// One line handed over by the reader.
 struct ReadLine
 {
-    int number = 0;            ///< number of the line in its file, from 1
-    std::u16string_view text;  ///< the address line; empty when overLong; valid during the call
-    bool overLong = false;     ///< the line was longer than maxLineBytes and is not given
+    int number = 0;           ///< number of the line in its file, from 1
+    std::u16string_view text; ///< the address line; empty when overLong; valid during the call
+    bool overLong = false;    ///< the line was longer than maxLineBytes and is not given
 };
 
 /// How reading a file ended.
@@ -31,9 +34,46 @@ struct ReadOutcome
     bool stopped = false;
 };
 
-/// Calls step for every LF-ended line of the file at path, in file order; bytes after the last
-/// LF are not a line. Streams the file with memory bounded by one block and the longest kept
-/// line. Stops at a failed open or read (reported in the outcome) or when stop is requested.
+/// One LF-ended line cut from a byte stream.
+struct CutLine
+{
+    int number = 0;         ///< number of the line in the stream, from 1
+    std::string_view bytes; ///< the line's bytes without its LF; empty when overLong
+    bool overLong = false;  ///< the line had more than the cutter's maximum of bytes
+};
+
+/// Cuts a byte stream, fed in blocks of any size, into LF-ended lines.
+///
+/// A line that is not finished at the end of a block is carried over to the next one; its
+/// bytes are kept only up to the maximum, so memory stays bounded by that. Bytes after the
+/// last LF of the stream never form a line.
+class LineCutter
+{
+public:
+    explicit LineCutter(std::size_t maxBytes = maxLineBytes) : maxBytes_(maxBytes) {}
+
+    /// Makes block the bytes that the next calls of Next cut; block must stay valid until Next
+    /// returns false.
+    void Feed(std::string_view block);
+    /// Sets line to the next line that ends in the fed block; false when the block holds no
+    /// further LF. The line's bytes stay valid until the next call.
+    bool Next(CutLine& line);
+
+private:
+    bool Carry(std::string_view piece);
+
+    std::size_t maxBytes_;
+    std::string_view block_;
+    std::string carry_;
+    bool carryOverLong_ = false;
+    bool carryHandedOut_ = false;
+    int number_ = 0;
+};
+
+/// Calls step for every LF-ended line of the file at path, in file order, decoded with
+/// codePage and normalised; bytes after the last LF are not a line. Streams the file with
+/// memory bounded by one block and the longest kept line. Stops at a failed open or read
+/// (reported in the outcome, no further lines) or when stop is requested (checked per block).
 ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePage,
                              const std::function<void(const ReadLine&)>& step,
                              const StopFlag* stop = nullptr);
@@ -44,6 +84,9 @@ struct LineCount
     int lines = 0;
     ReadOutcome outcome;
 };
+
+/// Counts the LF bytes of the file at path; a file that cannot be read gives its outcome and the
+/// count so far (0 when it cannot be opened). Stop is checked per block.
 LineCount CountLines(const std::u16string& path, const StopFlag* stop = nullptr);
 
 } // namespace trelvane

@@ -10,10 +10,11 @@
 
 namespace trelvane {
 
-/// Runs every line of the file at path through the delete-suffix rule (when deleteSuffixes),
-/// the exclusion rule (when useExclusionFile; exclusions reloaded by the caller), then into
-/// target; counts dropped lines, duplicates and over-long lines into job.filteredCount and
-/// reports every line that reaches target with OnLineProcessed. Returns how reading ended.
+/// Runs every line of the file at path, read in the system code page, through the
+/// delete-suffix rule (when deleteSuffixes), the exclusion rule (when useExclusionFile and
+/// exclusions is given; reloaded by the caller), then into target. Adds 1 to
+/// job.filteredCount for every dropped, duplicate or over-long line, and reports every line
+/// that reaches target, new or duplicate, with OnLineProcessed. Returns how reading ended.
 ReadOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop);
 
