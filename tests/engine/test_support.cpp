@@ -1,6 +1,7 @@
 // Helpers shared by the engine tests.
 #include "test_support.h"
 
+#include "engine/code_page.h"
 #include "engine/notice.h"
 
 #include <chrono>
