@@ -19,10 +19,12 @@ void ProcessingThread(AddressJobRecord& job);
 /// The output stage: writes the chosen set.
 void OutputThread(AddressJobRecord& job);
 
-/// Asks the running job, if any, to stop soon; it then sends no further reports.
+/// Asks the running job, if any, to stop soon: it then sends no further reports or notices, and
+/// an output stage that was writing removes the files it opened. The next StartJob clears it.
 void RequestStop();
 
-/// Waits until every worker thread has ended. Never call it from a report operation.
+/// Waits until every worker thread has ended and joins it. Never call it from a report
+/// operation or a notice handler; call RequestStop first unless the job is to finish.
 void WaitForWorkers();
 
 } // namespace trelvane
