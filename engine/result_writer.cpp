@@ -214,6 +214,8 @@ private:
             if (Stopped())
                 return false;
             job_.report->OnOutputProgress(total, ++position);
+            if (Stopped())
+                return false;
             if (line.empty() || !IsKept(job_, line))
                 return true;
             ok = WriteLine(line);

@@ -1,0 +1,339 @@
+// Tests of the result writer: file contents, volumes, test blocks, reports and failures.
+#include "engine/result_writer.h"
+
+#include "engine/code_page.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace trelvane {
+namespace {
+
+using test::ReadBytes;
+using test::U16;
+
+// Joins lines, each followed by CR LF, as the output files hold them.
+std::string CrLf(const std::vector<std::string>& lines)
+{
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + "\r\n";
+    return bytes;
+}
+
+std::vector<std::u16string> Wide(const std::vector<std::string>& texts)
+{
+    std::vector<std::u16string> wide;
+    for (const std::string& text : texts)
+        wide.push_back(U16(text));
+    return wide;
+}
+
+// Stops the run from inside the progress report at a given position.
+class StoppingReport : public test::RecordingReport
+{
+public:
+    StoppingReport(StopFlag& stop, int stopAt) : stop_(stop), stopAt_(stopAt) {}
+    void OnOutputProgress(int total, int current) override
+    {
+        RecordingReport::OnOutputProgress(total, current);
+        if (current == stopAt_)
+            stop_.Request();
+    }
+
+private:
+    StopFlag& stop_;
+    int stopAt_;
+};
+
+class ResultWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        job.report = &report;
+        job.outputPath = dir.Wide("out.txt");
+    }
+
+    void Fill(const std::vector<std::string>& lines)
+    {
+        for (const std::string& line : lines)
+            job.ChosenSet().Insert(U16(line));
+    }
+
+    void Write(const StopFlag* stop = nullptr) { WriteResults(job, job.ChosenSet(), stop); }
+
+    std::string Out(const std::string& name) const { return ReadBytes(dir.Path() / name); }
+    bool Exists(const std::string& name) const
+    {
+        return std::filesystem::exists(dir.Path() / name);
+    }
+
+    test::TempDir dir;
+    test::RecordingReport report;
+    test::NoticeRecorder notices;
+    AddressJobRecord job;
+};
+
+TEST_F(ResultWriterTest, WorkedExampleComesOutByteForByte)
+{
+    Fill({"L1", "L2", "L3", "L4", "L5", "L6", "L7"});
+    job.useTestAddresses = true;
+    job.testInterval = 2;
+    job.testAddresses = Wide({"T1", "T2"});
+    job.maxLinesPerVolume = 3;
+    job.filteredCount = 4;
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"L1", "L2", "T1", "T2", "L3"}));
+    EXPECT_EQ(Out("out.txt.part1.txt"), CrLf({"L4", "T1", "T2", "L5", "L6", "T1", "T2"}));
+    EXPECT_EQ(Out("out.txt.part2.txt"), CrLf({"L7"}));
+    EXPECT_FALSE(Exists("out.txt.part3.txt"));
+    EXPECT_EQ(report.Calls(), (std::vector<std::string>{
+                                  "progress 7 1", "progress 7 2", "progress 7 3", "progress 7 4",
+                                  "progress 7 5", "progress 7 6", "progress 7 7", "finished 4 7"}));
+    EXPECT_TRUE(notices.Texts().empty());
+}
+
+TEST_F(ResultWriterTest, SplitsIntoVolumesAndLeavesTheLastOneEmptyOnAnExactMultiple)
+{
+    struct Case
+    {
+        const char* name;
+        int lines;
+        std::vector<std::pair<int, int>> volumes; // first and one-past-last line of each file
+    };
+    const std::vector<Case> cases = {
+        {"2500 lines", 2500, {{0, 1000}, {1000, 2000}, {2000, 2500}}},
+        {"2000 lines", 2000, {{0, 1000}, {1000, 2000}, {2000, 2000}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        job.ascendingSet.Clear();
+        std::vector<std::string> lines;
+        for (int i = 0; i < c.lines; ++i)
+            lines.push_back("user" + std::to_string(10000 + i) + "@example.com");
+        Fill(lines);
+        job.maxLinesPerVolume = 1000;
+
+        Write();
+
+        const std::vector<std::string> names = {"out.txt", "out.txt.part1.txt",
+                                                "out.txt.part2.txt"};
+        for (std::size_t v = 0; v < names.size(); ++v) {
+            const auto [from, to] = c.volumes[v];
+            EXPECT_EQ(Out(names[v]), CrLf({lines.begin() + from, lines.begin() + to})) << names[v];
+        }
+        EXPECT_FALSE(Exists("out.txt.part3.txt"));
+        EXPECT_EQ(report.Calls().back(), "finished 0 " + std::to_string(c.lines));
+    }
+}
+
+TEST_F(ResultWriterTest, LeavesVolumesOfAnEarlierRunBeyondItsOwnUntouched)
+{
+    dir.Write("out.txt.part2.txt", "stale two\r\n");
+    dir.Write("out.txt.part3.txt", "stale three\r\n");
+    Fill({"a", "b", "c"});
+    job.maxLinesPerVolume = 2;
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a", "b"}));
+    EXPECT_EQ(Out("out.txt.part1.txt"), CrLf({"c"}));
+    EXPECT_EQ(Out("out.txt.part2.txt"), "stale two\r\n");
+    EXPECT_EQ(Out("out.txt.part3.txt"), "stale three\r\n");
+}
+
+TEST_F(ResultWriterTest, InsertsTestBlocksAndTreatsCountsBelowOneAsOff)
+{
+    struct Case
+    {
+        const char* name;
+        int testInterval;
+        std::vector<std::string> testAddresses;
+        bool mergeOutput;
+        int maxLinesPerVolume;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"interval 1", 1, {"T1", "T2"}, true, 0, CrLf({"a", "T1", "T2", "b", "T1", "T2"})},
+        {"empty test list", 1, {}, true, 0, CrLf({"a", "b"})},
+        {"empty test entry", 2, {"", "T"}, true, 0, CrLf({"a", "b", "", "T"})},
+        {"interval 0 is off", 0, {"T"}, true, 0, CrLf({"a", "b"})},
+        {"interval -3 is off", -3, {"T"}, true, 0, CrLf({"a", "b"})},
+        {"volume size 0 is one file", 0, {}, false, 0, CrLf({"a", "b"})},
+        {"volume size -1 is one file", 0, {}, false, -1, CrLf({"a", "b"})},
+    };
+    Fill({"a", "b"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        job.useTestAddresses = true;
+        job.testInterval = c.testInterval;
+        job.testAddresses = Wide(c.testAddresses);
+        job.mergeOutput = c.mergeOutput;
+        job.maxLinesPerVolume = c.maxLinesPerVolume;
+
+        Write();
+
+        EXPECT_EQ(Out("out.txt"), c.expected);
+        EXPECT_FALSE(Exists("out.txt.part1.txt"));
+        EXPECT_EQ(report.Calls().back(), "finished 0 2");
+    }
+}
+
+TEST_F(ResultWriterTest, KeepRuleAndEmptyLinesSkipLinesAfterTheirProgressReport)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> keepSuffixList;
+        std::string expected;
+        int written;
+    };
+    const std::vector<Case> cases = {
+        {"listed suffix, any case in the line", {"a.com"}, CrLf({"x@A.Com", "y@a.com"}), 2},
+        {"empty entry keeps lines without @", {""}, CrLf({"noat"}), 1},
+        {"entry with capitals matches nothing", {"A.COM"}, "", 0},
+    };
+    Fill({"", "noat", "x@A.Com", "y@a.com", "z@b.com"});
+    job.keepOnlySuffixes = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RecordingReport caseReport;
+        job.report = &caseReport;
+        job.keepSuffixList = Wide(c.keepSuffixList);
+
+        Write();
+
+        EXPECT_EQ(Out("out.txt"), c.expected);
+        EXPECT_EQ(caseReport.Calls(),
+                  (std::vector<std::string>{"progress 5 1", "progress 5 2", "progress 5 3",
+                                            "progress 5 4", "progress 5 5",
+                                            "finished 0 " + std::to_string(c.written)}));
+    }
+}
+
+TEST_F(ResultWriterTest, EmptySetsAndEmptyLinesGiveAnEmptyFile)
+{
+    dir.Write("out.txt", "old content\r\n");
+    Write();
+    EXPECT_EQ(Out("out.txt"), "");
+    EXPECT_EQ(report.Calls(), (std::vector<std::string>{"finished 0 0"}));
+
+    test::RecordingReport secondReport;
+    job.report = &secondReport;
+    Fill({""});
+    Write();
+    EXPECT_EQ(Out("out.txt"), "");
+    EXPECT_EQ(secondReport.Calls(), (std::vector<std::string>{"progress 1 1", "finished 0 0"}));
+}
+
+TEST_F(ResultWriterTest, WritesTheDescendingSetInDescendingOrder)
+{
+    job.sortOrder = sortDescending;
+    Fill({"b@x", "a@x", "ab@x", "B@x"});
+    Write();
+    EXPECT_EQ(Out("out.txt"), CrLf({"b@x", "ab@x", "a@x", "B@x"}));
+}
+
+TEST_F(ResultWriterTest, LinesRoundTripToTheBytesTheyWereReadFrom)
+{
+    // Bytes outside ASCII, valid or not in the code page, come back unchanged.
+    const std::string bytes = "j\xC3\xBCrgen\xE9\xFF@ex\xE4mple.com";
+    job.ascendingSet.Insert(SystemCodePage().Decode(bytes));
+    Fill({"plain@example.com"});
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({bytes, "plain@example.com"}));
+}
+
+TEST_F(ResultWriterTest, LeavesOutTestAddressesTheCodePageCannotWriteAndSaysSo)
+{
+    ASSERT_FALSE(SystemCodePage().CanEncode(u"bad\xD800"));
+    Fill({"a", "b"});
+    job.useTestAddresses = true;
+    job.testInterval = 1;
+    job.testAddresses = {u"bad\xD800", u"T"};
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a", "T", "b", "T"}));
+    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"测试邮址含有无法写出的字符！"}));
+    EXPECT_EQ(report.Calls().back(), "finished 0 2");
+}
+
+TEST_F(ResultWriterTest, FailedFirstOpenIsToldAndReportsNothingWritten)
+{
+    job.outputPath = dir.Wide("no-such-folder/out.txt");
+    job.filteredCount = 5;
+    Fill({"a", "b"});
+
+    Write();
+
+    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"打开输出文件失败！"}));
+    EXPECT_EQ(report.Calls(), (std::vector<std::string>{"finished 5 0"}));
+}
+
+TEST_F(ResultWriterTest, FailedWriteStopsAndCountsOnlyLinesThatReachedTheFiles)
+{
+    job.outputPath = test::WidePath("/dev/full");
+    Fill({"a", "b", "c"});
+    Write();
+    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"写入输出文件失败！"}));
+    EXPECT_EQ(report.Calls().back(), "finished 0 0");
+}
+
+TEST_F(ResultWriterTest, FailedLaterVolumeKeepsTheVolumesBeforeIt)
+{
+    // A folder in the place of the third volume makes its opening fail.
+    std::filesystem::create_directory(dir.Path() / "out.txt.part2.txt");
+    Fill({"a", "b", "c", "d", "e"});
+    job.maxLinesPerVolume = 2;
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a", "b"}));
+    EXPECT_EQ(Out("out.txt.part1.txt"), CrLf({"c", "d"}));
+    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"写入输出文件失败！"}));
+    EXPECT_EQ(report.Calls(),
+              (std::vector<std::string>{"progress 5 1", "progress 5 2", "progress 5 3",
+                                        "progress 5 4", "finished 0 4"}));
+}
+
+TEST_F(ResultWriterTest, StopRemovesTheFilesOfThisRunAndReportsNoMore)
+{
+    dir.Write("out.txt.part3.txt", "stale\r\n");
+    StopFlag stop;
+    StoppingReport stopping(stop, 3);
+    job.report = &stopping;
+    job.maxLinesPerVolume = 1;
+    Fill({"a", "b", "c", "d", "e"});
+
+    Write(&stop);
+
+    EXPECT_EQ(stopping.Calls(),
+              (std::vector<std::string>{"progress 5 1", "progress 5 2", "progress 5 3"}));
+    for (const char* name : {"out.txt", "out.txt.part1.txt", "out.txt.part2.txt"})
+        EXPECT_FALSE(Exists(name)) << name;
+    EXPECT_EQ(Out("out.txt.part3.txt"), "stale\r\n");
+    EXPECT_TRUE(notices.Texts().empty());
+}
+
+TEST_F(ResultWriterTest, StopBeforeTheStartWritesNothing)
+{
+    StopFlag stop;
+    stop.Request();
+    Fill({"a"});
+    Write(&stop);
+    EXPECT_TRUE(report.Calls().empty());
+    EXPECT_FALSE(Exists("out.txt"));
+}
+
+} // namespace
+} // namespace trelvane
