@@ -1,0 +1,101 @@
+// Running one job for the command-line tool.
+#include "cli/cli_job.h"
+
+#include "cli/cli_report.h"
+#include "cli/console.h"
+#include "cli/progress_display.h"
+#include "engine/job_runner.h"
+#include "engine/notice.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <string>
+
+namespace trelvane {
+namespace {
+
+// How often main wakes while it waits: the display's redraw rate and the reaction to a signal.
+constexpr std::chrono::milliseconds redrawInterval{200};
+
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+void OnInterruptSignal(int)
+{
+    interruptRequested.store(true);
+}
+
+// A second signal ends the process at once: the handler is reset by its first call.
+void InstallInterruptHandler()
+{
+    struct sigaction action = {};
+    action.sa_handler = &OnInterruptSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::u16string Decimal(int value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string CompletionText(const JobCounts& counts)
+{
+    return u"输出完成！过滤数量：" + Decimal(counts.filteredCount) + u"条 处理后数量：" +
+           Decimal(counts.writtenCount) + u"条\n";
+}
+
+// Waits for the end of the job, redrawing the display meanwhile; false when a signal asked
+// the job to stop first.
+bool AwaitEnd(CliReport& report, ProgressDisplay& display)
+{
+    while (!report.WaitForEnd(redrawInterval)) {
+        if (interruptRequested.load()) {
+            RequestStop();
+            return false;
+        }
+        display.Show(report.Progress());
+    }
+    return true;
+}
+
+int ExitStatus(const CliReport& report)
+{
+    const std::optional<JobCounts> counts = report.Counts();
+    if (counts)
+        WriteToStdout(CompletionText(*counts));
+    return counts && !report.FailureReported() ? exitSuccess : exitJobFailure;
+}
+
+} // namespace
+
+int RunJob(const CliOptions& options, bool showProgress)
+{
+    InstallInterruptHandler();
+    CliReport report(options.outputSettings);
+    ProgressDisplay display(showProgress);
+    SetNoticeHandler([&report, &display](std::u16string_view text) {
+        display.PrintMessage(u"trelvane-cli: " + std::u16string(text));
+        report.OnNotice(text);
+    });
+    AddressJob.report = &report;
+    AddressJob.inputPaths.insert(AddressJob.inputPaths.end(), options.inputPaths.begin(),
+                                 options.inputPaths.end());
+    StartJob(options.jobSettings);
+    const bool ended = AwaitEnd(report, display);
+    WaitForWorkers();
+    SetNoticeHandler(nullptr);
+    AddressJob.report = nullptr;
+    display.Clear();
+    if (!ended) {
+        WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
+        return exitInterrupted;
+    }
+    return ExitStatus(report);
+}
+
+} // namespace trelvane

@@ -1,0 +1,253 @@
+// Command-line parsing in two steps: the options as typed, then the checked job settings.
+#include "cli/cli_options.h"
+
+#include "engine/code_page.h"
+#include "engine/os/file.h"
+#include "engine/settings_text.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace trelvane {
+namespace {
+
+constexpr char16_t testAddressDelimiter = u',';
+constexpr char16_t suffixDelimiter = u'|';
+
+// The options as typed, before any of their values is checked.
+struct RawArguments
+{
+    bool help = false;
+    bool version = false;
+    bool quiet = false;
+    bool descending = false;
+    std::optional<std::u16string> output;
+    std::optional<std::u16string> deleteSuffixes;
+    std::optional<std::u16string> keepSuffixes;
+    std::optional<std::u16string> exclude;
+    std::optional<std::u16string> testAddresses;
+    std::optional<std::u16string> testInterval;
+    std::optional<std::u16string> split;
+    std::vector<std::u16string> inputs;
+};
+
+struct FlagOption
+{
+    std::u16string_view longName;
+    std::u16string_view shortName;
+    bool RawArguments::*field;
+};
+
+struct ValueOption
+{
+    std::u16string_view longName;
+    std::u16string_view shortName;
+    std::optional<std::u16string> RawArguments::*field;
+};
+
+constexpr FlagOption flagOptions[] = {
+    {u"--help", u"-h", &RawArguments::help},
+    {u"--version", u"", &RawArguments::version},
+    {u"--quiet", u"-q", &RawArguments::quiet},
+    {u"--descending", u"", &RawArguments::descending},
+};
+
+constexpr ValueOption valueOptions[] = {
+    {u"--output", u"-o", &RawArguments::output},
+    {u"--delete-suffixes", u"", &RawArguments::deleteSuffixes},
+    {u"--keep-suffixes", u"", &RawArguments::keepSuffixes},
+    {u"--exclude", u"", &RawArguments::exclude},
+    {u"--test-addresses", u"", &RawArguments::testAddresses},
+    {u"--test-interval", u"", &RawArguments::testInterval},
+    {u"--split", u"", &RawArguments::split},
+};
+
+template <typename Option, std::size_t count>
+const Option* FindOption(const Option (&options)[count], std::u16string_view name)
+{
+    const auto found = std::find_if(options, options + count, [name](const Option& option) {
+        return name == option.longName || (!option.shortName.empty() && name == option.shortName);
+    });
+    return found == options + count ? nullptr : found;
+}
+
+bool IsOption(std::u16string_view argument)
+{
+    return argument.size() > 1 && argument.front() == u'-';
+}
+
+std::u16string Quoted(std::u16string_view text)
+{
+    return u"'" + std::u16string(text) + u"'";
+}
+
+// Reads the option at arguments[index], and its value if it takes one (index then moves on to
+// the value); returns the error, empty when there is none.
+std::u16string ReadOption(const std::vector<std::u16string>& arguments, std::size_t& index,
+                          RawArguments& raw)
+{
+    const std::u16string_view argument = arguments[index];
+    const std::size_t equals = argument.starts_with(u"--") ? argument.find(u'=') : argument.npos;
+    const std::u16string_view name = argument.substr(0, equals);
+    if (const FlagOption* flag = FindOption(flagOptions, name)) {
+        if (equals != argument.npos)
+            return std::u16string(name) + u" takes no value";
+        raw.*(flag->field) = true;
+        return {};
+    }
+    const ValueOption* option = FindOption(valueOptions, name);
+    if (option == nullptr)
+        return u"unknown option " + Quoted(argument);
+    if (equals != argument.npos) {
+        raw.*(option->field) = std::u16string(argument.substr(equals + 1));
+        return {};
+    }
+    if (index + 1 >= arguments.size())
+        return std::u16string(name) + u" needs a value";
+    raw.*(option->field) = arguments[++index];
+    return {};
+}
+
+// Reads every argument into raw; returns the first error, empty when there is none. Reading
+// stops at --help or --version, which need nothing else.
+std::u16string ReadRawArguments(const std::vector<std::u16string>& arguments, RawArguments& raw)
+{
+    bool optionsEnded = false;
+    for (std::size_t index = 0; index < arguments.size() && !raw.help && !raw.version; ++index) {
+        const std::u16string& argument = arguments[index];
+        if (optionsEnded || !IsOption(argument)) {
+            raw.inputs.push_back(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::u16string error = ReadOption(arguments, index, raw);
+        if (!error.empty())
+            return error;
+    }
+    return {};
+}
+
+bool IsDigits(std::u16string_view text)
+{
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Reads the value of a count option into count; returns the error, empty when the value is a
+// whole number of at least 1 that fits 32 bits.
+std::u16string ReadCount(std::u16string_view name, const std::u16string& text, std::int32_t& count)
+{
+    // ReadSignedInt gives 0 for a text that is no number and for one beyond 32 bits.
+    count = IsDigits(text) ? ReadSignedInt(text) : 0;
+    if (count >= 1)
+        return {};
+    return std::u16string(name) + u" needs a number of at least 1, got " + Quoted(text);
+}
+
+std::u16string LowerFirstLetter(std::u16string text)
+{
+    if (!text.empty())
+        text.front() = LowerAscii(text.substr(0, 1)).front();
+    return text;
+}
+
+// Whether the exclusion file can be opened and read; the error text names the flag if not.
+std::u16string CheckExclusionFile(const std::u16string& path)
+{
+    os::InputFile file(path);
+    char byte = 0;
+    if (file.IsOpen() && file.Read(&byte, 1) >= 0)
+        return {};
+    const std::u16string reason = FromSystemBytes(os::ErrorText(file.Error()));
+    return u"--exclude: cannot read " + Quoted(path) + u": " + LowerFirstLetter(reason);
+}
+
+std::u16string CheckCombinations(const RawArguments& raw)
+{
+    if (!raw.output)
+        return u"no output file given (-o PATH)";
+    if (IsBlank(*raw.output))
+        return u"--output needs a file name, got " + Quoted(*raw.output);
+    if (raw.inputs.empty())
+        return u"no input file given";
+    if (raw.deleteSuffixes && raw.keepSuffixes)
+        return u"--delete-suffixes and --keep-suffixes cannot be used together";
+    if (raw.testAddresses && !raw.testInterval)
+        return u"--test-addresses needs --test-interval";
+    return {};
+}
+
+// Fills the number settings; returns the first error.
+std::u16string ReadCounts(const RawArguments& raw, CliOptions& options)
+{
+    if (raw.testInterval) {
+        std::u16string error =
+            ReadCount(u"--test-interval", *raw.testInterval, options.jobSettings.testInterval);
+        if (!error.empty())
+            return error;
+    }
+    if (raw.split)
+        return ReadCount(u"--split", *raw.split, options.outputSettings.maxLinesPerVolume);
+    return {};
+}
+
+// Fills the settings as the dialog fills them from its controls.
+void FillSettings(const RawArguments& raw, CliOptions& options)
+{
+    JobSettings& job = options.jobSettings;
+    job.sortOrder = raw.descending ? sortDescending : sortAscending;
+    job.useTestAddresses = raw.testAddresses.has_value();
+    if (job.useTestAddresses)
+        job.testAddresses = SplitList(*raw.testAddresses, testAddressDelimiter);
+    job.useExclusionFile = raw.exclude.has_value();
+    if (job.useExclusionFile)
+        job.exclusionPath = *raw.exclude;
+    job.deleteSuffixes = raw.deleteSuffixes.has_value();
+    if (job.deleteSuffixes)
+        job.deleteSuffixList = SplitList(LowerAscii(*raw.deleteSuffixes), suffixDelimiter);
+    job.keepOnlySuffixes = raw.keepSuffixes.has_value();
+    if (job.keepOnlySuffixes)
+        job.keepSuffixList = SplitList(LowerAscii(*raw.keepSuffixes), suffixDelimiter);
+    options.outputSettings.mergeOutput = !raw.split.has_value();
+    options.outputSettings.outputPath = *raw.output;
+    options.inputPaths = raw.inputs;
+    options.quiet = raw.quiet;
+}
+
+CliOptions UsageError(std::u16string error)
+{
+    CliOptions options;
+    options.action = CliAction::UsageError;
+    options.error = std::move(error);
+    return options;
+}
+
+} // namespace
+
+CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments)
+{
+    RawArguments raw;
+    std::u16string error = ReadRawArguments(arguments, raw);
+    if (!error.empty())
+        return UsageError(std::move(error));
+    CliOptions options;
+    if (raw.help || raw.version) {
+        options.action = raw.help ? CliAction::ShowHelp : CliAction::ShowVersion;
+        return options;
+    }
+    error = CheckCombinations(raw);
+    if (error.empty())
+        error = ReadCounts(raw, options);
+    if (error.empty() && raw.exclude)
+        error = CheckExclusionFile(*raw.exclude);
+    if (!error.empty())
+        return UsageError(std::move(error));
+    FillSettings(raw, options);
+    return options;
+}
+
+} // namespace trelvane

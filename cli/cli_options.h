@@ -1,0 +1,37 @@
+// Turning the command line into the settings of one job.
+#pragma once
+
+#include "engine/address_job.h"
+
+#include <string>
+#include <vector>
+
+namespace trelvane {
+
+/// What a command line asks the tool to do.
+enum class CliAction
+{
+    RunJob,
+    ShowHelp,
+    ShowVersion,
+    UsageError,
+};
+
+/// A checked command line: the job's settings and inputs, or what is wrong with it.
+struct CliOptions
+{
+    CliAction action = CliAction::RunJob;
+    JobSettings jobSettings;
+    OutputSettings outputSettings;
+    std::vector<std::u16string> inputPaths;
+    bool quiet = false;
+    /// What is wrong, without the program's name, when action is UsageError.
+    std::u16string error;
+};
+
+/// Reads the arguments that follow the program's name. Fills the settings as the dialog does
+/// from its controls; numbers must be whole numbers of at least 1, and the exclusion file must
+/// be readable. Help and version win over every error found after them.
+CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments);
+
+} // namespace trelvane
