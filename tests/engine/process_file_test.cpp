@@ -1,0 +1,161 @@
+// Tests of the per-line rules: suffix filter, exclusion, de-duplication, counting, reports.
+#include "engine/process_file.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace trelvane {
+namespace {
+
+using Lines = std::vector<std::u16string>;
+using Calls = std::vector<std::string>;
+
+class ProcessFileTest : public ::testing::Test
+{
+protected:
+    ProcessFileTest() { job.report = &report; }
+
+    /// Writes bytes to the input file name and processes it into the job's chosen set.
+    ReadOutcome Process(const std::string& name, std::string_view bytes, int totalLines = 9)
+    {
+        dir.Write(name, bytes);
+        return ProcessFile(job, job.ChosenSet(), dir.Wide(name), totalLines, exclusions.get(),
+                           nullptr);
+    }
+
+    /// Turns on the exclusion rule with a file holding bytes.
+    void Exclude(std::string_view bytes)
+    {
+        dir.Write("exclude.txt", bytes);
+        job.useExclusionFile = true;
+        exclusions = std::make_unique<JobExclusions>(dir.Wide("exclude.txt"));
+        ASSERT_TRUE(exclusions->Reload());
+    }
+
+    /// The report call for line number of input file name.
+    std::string Reported(const std::string& name, int number, int totalLines = 9) const
+    {
+        return "line " + test::Utf8(dir.Wide(name)) + " " + std::to_string(totalLines) + " " +
+               std::to_string(number);
+    }
+
+    test::TempDir dir;
+    AddressJobRecord job;
+    test::RecordingReport report;
+    std::unique_ptr<JobExclusions> exclusions;
+};
+
+TEST_F(ProcessFileTest, SuffixFilterMatchesLoweredWholeSuffix)
+{
+    job.deleteSuffixes = true;
+    job.deleteSuffixList = {u"b.example", u"C.Example"};
+    Process("in.txt", "x@B.Example\r\ny@mail.b.example\nz@b.example.org\nw@C.Example\nnoat\n\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet),
+              (Lines{u"", u"noat", u"w@C.Example", u"y@mail.b.example", u"z@b.example.org"}));
+    EXPECT_EQ(job.filteredCount, 1);
+}
+
+TEST_F(ProcessFileTest, EmptySuffixEntryDropsLinesWithoutSuffix)
+{
+    job.deleteSuffixes = true;
+    job.deleteSuffixList = {u""};
+    Process("in.txt", "noat\n\nx@\nx@y\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), Lines{u"x@y"});
+    EXPECT_EQ(job.filteredCount, 3);
+    EXPECT_EQ(report.Calls(), Calls{Reported("in.txt", 4)});
+}
+
+TEST_F(ProcessFileTest, ExclusionComparesEveryCodeUnit)
+{
+    Exclude("A@b.example\r\n\r\nc@d.example");
+    Process("in.txt", "A@b.example\na@b.example\r\nA@b.example \n\nc@d.example\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), (Lines{u"A@b.example ", u"a@b.example"}));
+    EXPECT_EQ(job.filteredCount, 3);
+    EXPECT_EQ(report.Calls(), (Calls{Reported("in.txt", 2), Reported("in.txt", 3)}));
+}
+
+TEST_F(ProcessFileTest, ExclusionsApplyOnlyWhenTheRuleIsOn)
+{
+    Exclude("a@x\n");
+    job.useExclusionFile = false;
+    Process("in.txt", "a@x\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), Lines{u"a@x"});
+    EXPECT_EQ(job.filteredCount, 0);
+}
+
+TEST_F(ProcessFileTest, DuplicatesCountWithinAndAcrossFilesAndAreReported)
+{
+    Process("one.txt", "a\nb\na\n");
+    EXPECT_EQ(job.filteredCount, 1);
+    Process("two.txt", "b\nc\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), (Lines{u"a", u"b", u"c"}));
+    EXPECT_EQ(job.filteredCount, 2);
+    EXPECT_EQ(report.Calls(),
+              (Calls{Reported("one.txt", 1), Reported("one.txt", 2), Reported("one.txt", 3),
+                     Reported("two.txt", 1), Reported("two.txt", 2)}));
+}
+
+TEST_F(ProcessFileTest, CountsEachDroppedLineOnce)
+{
+    job.deleteSuffixes = true;
+    job.deleteSuffixList = {u"x.example"};
+    Exclude("a@x.example\n");
+    // Dropped by both rules, blank lines after the first, an over-long line.
+    Process("in.txt", "a@x.example\n\n\r\n\n" + std::string(maxLineBytes + 1, 'o') + "\nlast\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), (Lines{u"", u"last"}));
+    EXPECT_EQ(job.filteredCount, 1 + 2 + 1);
+    EXPECT_EQ(report.Calls(), (Calls{Reported("in.txt", 2), Reported("in.txt", 3),
+                                     Reported("in.txt", 4), Reported("in.txt", 6)}));
+}
+
+TEST_F(ProcessFileTest, BothSortOrdersStoreTheSameLines)
+{
+    const std::string input = "b@x\nZed@x\na@x\nb@x\n\xE5\x90\x8D@x\n";
+    Process("in.txt", input);
+    AddressJobRecord descending;
+    descending.sortOrder = sortDescending;
+    dir.Write("in.txt", input);
+    ProcessFile(descending, descending.ChosenSet(), dir.Wide("in.txt"), 9, nullptr, nullptr);
+    Lines ascending = test::LinesOf(job.ascendingSet);
+    EXPECT_EQ(ascending, (Lines{u"Zed@x", u"a@x", u"b@x", u"\u540D@x"}));
+    std::reverse(ascending.begin(), ascending.end());
+    EXPECT_EQ(test::LinesOf(descending.descendingSet), ascending);
+    EXPECT_EQ(descending.filteredCount, job.filteredCount);
+    EXPECT_TRUE(descending.ascendingSet.Empty());
+}
+
+TEST_F(ProcessFileTest, ReloadedExclusionsApplyToTheNextFile)
+{
+    Exclude("a@x\n");
+    Process("one.txt", "a@x\nb@x\n");
+    dir.Write("exclude.txt", "b@x\n");
+    ASSERT_TRUE(exclusions->Reload());
+    Process("two.txt", "a@x\nb@x\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), (Lines{u"a@x", u"b@x"}));
+    EXPECT_EQ(job.filteredCount, 2);
+}
+
+TEST_F(ProcessFileTest, FailedReloadKeepsExcluding)
+{
+    Exclude("a@x\n");
+    std::filesystem::remove(dir.Path() / "exclude.txt");
+    EXPECT_FALSE(exclusions->Reload());
+    Process("in.txt", "a@x\nb@x\n");
+    EXPECT_EQ(test::LinesOf(job.ascendingSet), Lines{u"b@x"});
+}
+
+TEST_F(ProcessFileTest, UnreadableInputGivesItsError)
+{
+    const ReadOutcome outcome =
+        ProcessFile(job, job.ascendingSet, dir.Wide("missing.txt"), 0, nullptr, nullptr);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.errorNumber, ENOENT);
+    EXPECT_TRUE(report.Calls().empty());
+}
+
+} // namespace
+} // namespace trelvane
