@@ -189,8 +189,6 @@ void StartOutput(const OutputSettings& settings)
     AddressJob.mergeOutput = settings.mergeOutput;
     AddressJob.maxLinesPerVolume = settings.maxLinesPerVolume;
     AddressJob.outputPath = settings.outputPath;
-    if (Runner().stop.IsRequested())
-        return;
     if (!Runner().Launch(&OutputThread))
         Tell(u"创建输出线程失败！", Runner().stop);
 }

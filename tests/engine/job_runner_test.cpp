@@ -295,7 +295,7 @@ TEST_F(JobRunnerTest, ThreadsThatCannotStartAreToldAndEndTheJob)
 TEST_F(JobRunnerTest, StopEndsARunningJobWithoutFurtherReportsOrOutput)
 {
     std::string big;
-    for (int i = 0; i < 50000; ++i)
+    for (int i = 0; i < 20000; ++i)
         big += "user" + std::to_string(i) + "@example.com\n";
     for (const bool inOutput : {false, true}) {
         SCOPED_TRACE(inOutput ? "while writing" : "while processing");
