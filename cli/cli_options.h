@@ -31,7 +31,8 @@ struct CliOptions
 
 /// Reads the arguments that follow the program's name. Fills the settings as the dialog does
 /// from its controls; numbers must be whole numbers of at least 1, and the exclusion file must
-/// be readable. Help and version win over every error found after them.
+/// be readable. --help and --version need nothing else: once one is read, the arguments after
+/// it and the checks of the others are skipped.
 CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments);
 
 } // namespace trelvane
