@@ -12,21 +12,25 @@ namespace trelvane {
 ///
 /// Decoding never fails and never loses a byte: a byte that is not part of a valid sequence
 /// becomes the code unit U+DC00 + byte (U+DC80 to U+DCFF), and encoding turns such a unit back
-/// into that byte, so encoding the decoding of any byte string gives the bytes back. UTF-8 is
-/// decoded strictly (no overlong forms, no encoded surrogates, nothing above U+10FFFF). A
-/// CodePage may be used from several threads at once.
+/// into that byte, so encoding the decoding of any byte string gives the bytes back; the one
+/// exception are the few duplicate codes of some tables (Shift_JIS, Big5), which decode to their
+/// character and encode to the table's preferred code. UTF-8 is decoded strictly (no overlong
+/// forms, no encoded surrogates, nothing above U+10FFFF). A CodePage may be used from several
+/// threads at once.
 class CodePage
 {
 public:
     /// The UTF-8 code page (also the code page of the plain C/POSIX locale).
     static CodePage Utf8();
     /// The code page named by a locale codeset ("UTF-8", "GBK", "CP1252", "ANSI_X3.4-1968", ...);
-    /// nullopt when no converter for it exists. Names of Windows code pages get the Windows
-    /// tables.
+    /// nullopt when no converter for it exists or it does not keep ASCII bytes as they are
+    /// (UTF-16, EBCDIC, ISO-2022). Names of Windows code pages, and the codesets their tables
+    /// extend (GB2312, EUC-KR, TIS-620), get the Windows tables.
     static std::optional<CodePage> FromName(std::string_view codeset);
 
     /// The name this code page was made from.
     const std::string& Name() const;
+    /// Whether this is the UTF-8 code page (also for the C locale's ASCII).
     bool IsUtf8() const;
 
     /// Appends the UTF-16 code units of bytes to out.
@@ -38,6 +42,7 @@ public:
     /// Whether every character of text has a form in this code page.
     bool CanEncode(std::u16string_view text) const;
 
+    /// The conversion behind a code page; defined in engine/code_page_converter.h.
     struct Converter;
 
 private:

@@ -288,6 +288,28 @@ TEST(ShiftJis, ControlCodesStandForThemselves)
         });
 }
 
+TEST(DuplicateCodes, DecodeToTheirCharacterAndEncodeToThePreferredCode)
+{
+    const struct
+    {
+        const char* codeset;
+        std::string bytes;
+        std::u16string text;
+        std::string preferred;
+    } rows[] = {
+        {"SHIFT_JIS", "\xED\x41", u"\u891C", "\xFA\x5D"},
+        {"BIG5", "\xF9\xFA", u"\u256D", "\xA2\x7E"},
+    };
+    for (const auto& row : rows) {
+        const CodePage codePage = Named(row.codeset);
+        const std::u16string text = codePage.Decode(row.bytes);
+        EXPECT_EQ(Units(text), Units(row.text)) << row.codeset;
+        std::string bytes;
+        EXPECT_TRUE(codePage.Encode(text, bytes)) << row.codeset;
+        EXPECT_EQ(Hex(bytes), Hex(row.preferred)) << row.codeset;
+    }
+}
+
 TEST(CodePageThreads, ConvertersAreUsableFromSeveralThreads)
 {
     const CodePage gbk = Named("GBK");
