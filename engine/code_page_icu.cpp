@@ -177,7 +177,7 @@ void DecodeMultiByte(UConverter* converter, std::string_view bytes, std::u16stri
     std::size_t written = out.size();
     out.resize(written + 2 * bytes.size() + 2);
     ucnv_resetToUnicode(converter);
-    while (source != end) {
+    for (;;) { // until ICU has given out everything, which may be after the last byte is read
         UErrorCode error = U_ZERO_ERROR;
         UChar* target = out.data() + written;
         ucnv_toUnicode(converter, &target, out.data() + out.size(), &source, end, nullptr, true,
