@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace trelvane {
 namespace {
@@ -31,17 +32,18 @@ public:
         const std::size_t at = line.find(u'@');
         if (at == std::u16string_view::npos)
             return;
-        std::size_t cuts[2] = {line.rfind(u'\n'), line.rfind(u'\r')};
+        const std::u16string_view tail = line.substr(at + 1);
+        std::size_t cuts[2] = {tail.rfind(u'\n'), tail.rfind(u'\r')};
         if (cuts[1] < cuts[0])
             std::swap(cuts[0], cuts[1]);
-        std::size_t start = at + 1;
+        std::size_t start = 0;
         for (const std::size_t cut : cuts) {
-            if (cut == std::u16string_view::npos || cut < start)
-                continue;
-            Add(line.substr(start, cut - start));
+            if (cut == std::u16string_view::npos)
+                break;
+            Add(tail.substr(start, cut - start));
             start = cut + 1;
         }
-        Add(line.substr(start));
+        Add(tail.substr(start));
     }
 
     std::size_t Length() const { return length_; }
