@@ -62,7 +62,7 @@ std::string AddressNumber(std::uint64_t number, const std::vector<std::string>& 
     static const char alphabet[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._";
     std::uint64_t state = number * 0x2545F4914F6CDD1Du;
-    const auto length = 8 + NextRandom(state) % 11;
+    const auto length = 11 + NextRandom(state) % 11;
     std::string line = RandomWord(state, length, alphabet, sizeof alphabet - 1);
     const double uniform = static_cast<double>(NextRandom(state) >> 11) * 0x1.0p-53;
     const auto pick =

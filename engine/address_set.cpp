@@ -1,5 +1,5 @@
-// The ordered set of address lines: byte keys in a chunked arena, a hash index for de-duplication,
-// and a sort on the first walk.
+// The ordered set of address lines: byte keys in one growing arena, a hash index for
+// de-duplication, and a two-thread sort on the first walk after inserts.
 #include "engine/address_set.h"
 
 #include "engine/os/huge_memory.h"
@@ -11,24 +11,26 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace trelvane {
 namespace {
 
-// An arena offset holds the chunk number above chunkShift and the position in the chunk below.
-constexpr unsigned chunkShift = 40;
-constexpr std::uint64_t positionMask = (std::uint64_t{1} << chunkShift) - 1;
-constexpr std::size_t firstChunkBytes = std::size_t{64} << 10;
-constexpr std::size_t largestChunkBytes = std::size_t{64} << 20;
-// Spare bytes after every key, so that an 8-byte load at a key's start stays inside its chunk.
-constexpr std::size_t keyPadding = 8;
-constexpr std::size_t firstOffsetCapacity = 1024;
+// Keys start on multiples of granuleBytes, so a 32-bit granule number addresses 16 GiB.
+constexpr std::size_t granuleBytes = 4;
+constexpr std::size_t maxArenaBytes = (std::size_t{1} << 32) * granuleBytes;
+constexpr std::size_t firstArenaBytes = std::size_t{64} << 10;
+// Spare bytes after a key's start, so that KeyPrefix may load 12 bytes from any key.
+constexpr std::size_t keyPadding = 12;
 constexpr std::size_t fewestSlots = 64;
-// Index entries keep the line number plus one in their low half, so 0 marks a free slot.
-constexpr std::uint64_t maxLines = 0xFFFF'FFFEu;
 // Below this many lines a second sorting thread costs more than it saves.
 constexpr std::size_t parallelSortLines = std::size_t{1} << 16;
+// How many lines ahead a walk asks for a key, to hide the memory latency of the sorted order.
+constexpr std::size_t prefetchDistance = 16;
+
+std::size_t RoundUp(std::size_t bytes, std::size_t unit)
+{
+    return (bytes + unit - 1) / unit * unit;
+}
 
 // Each UTF-16 code unit becomes the UTF-8 form of its own value, surrogates included (three bytes
 // each). The code is prefix-free and keeps order, so byte order of two keys is the code-unit order
@@ -85,230 +87,129 @@ std::uint64_t HashRound(std::uint64_t hash, std::uint64_t word)
     return std::rotl(hash, 27) * prime1 + prime3;
 }
 
-// A 64-bit multiply-rotate hash over whole words; the length takes part, so zero tails differ.
-std::uint64_t HashKey(std::string_view key)
+// A multiply-rotate hash over the line's code units, 8 bytes at a time; the length takes part,
+// so lines that differ only by trailing NUL units differ. It works on the line itself, not on
+// its key, so that the index slot can be fetched while the key is being encoded.
+std::uint32_t HashLine(std::u16string_view line)
 {
-    std::uint64_t hash = prime3 ^ (key.size() * prime1);
+    const auto* bytes = reinterpret_cast<const char*>(line.data());
+    const std::size_t size = line.size() * sizeof(char16_t);
+    std::uint64_t hash = prime3 ^ (size * prime1);
     std::size_t at = 0;
-    for (; at + 8 <= key.size(); at += 8) {
+    for (; at + 8 <= size; at += 8) {
         std::uint64_t word;
-        std::memcpy(&word, key.data() + at, 8);
+        std::memcpy(&word, bytes + at, 8);
         hash = HashRound(hash, word);
     }
-    if (at < key.size()) {
+    if (at < size) {
         std::uint64_t tail = 0;
-        std::memcpy(&tail, key.data() + at, key.size() - at);
+        std::memcpy(&tail, bytes + at, size - at);
         hash = HashRound(hash, tail);
     }
     hash ^= hash >> 33;
     hash *= prime2;
     hash ^= hash >> 29;
     hash *= prime3;
-    return hash ^ (hash >> 32);
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-std::uint32_t IndexHash(std::string_view key)
+std::uint64_t LoadBigEndian(const char* bytes, std::size_t count)
 {
-    return static_cast<std::uint32_t>(HashKey(key));
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, count);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    return word;
 }
 
-std::size_t LengthFieldSize(std::size_t length)
-{
-    std::size_t bytes = 1;
-    for (; length >= 0x80; length >>= 7)
-        ++bytes;
-    return bytes;
-}
-
-/// Length-prefixed keys (LEB128 lengths) in chunks that grow up to a limit; a key never
-/// straddles two chunks, so its bytes are contiguous.
+/// Length-prefixed keys (LEB128 lengths) one after another in one buffer, which grows without
+/// copying; a key is named by the granule it starts on.
 class KeyArena
 {
 public:
-    std::uint64_t Append(std::string_view key)
+    std::uint32_t Append(std::string_view key);
+    std::string_view KeyAt(std::uint32_t granule) const;
+    void Prefetch(std::uint32_t granule) const
     {
-        const auto recordSize = LengthFieldSize(key.size()) + key.size();
-        if (chunks_.empty() || used_ + recordSize + keyPadding > chunks_.back().size())
-            AddChunk(recordSize + keyPadding);
-        const auto offset = ((chunks_.size() - 1) << chunkShift) | used_;
-        auto* out = static_cast<unsigned char*>(chunks_.back().data()) + used_;
-        std::size_t length = key.size();
-        for (; length >= 0x80; length >>= 7)
-            *out++ = static_cast<unsigned char>(0x80 | (length & 0x7F));
-        *out++ = static_cast<unsigned char>(length);
-        std::memcpy(out, key.data(), key.size());
-        used_ += recordSize;
-        return offset;
+        __builtin_prefetch(Base() + granule * granuleBytes);
     }
-
-    std::string_view KeyAt(std::uint64_t offset) const
-    {
-        const auto* next = static_cast<const unsigned char*>(chunks_[offset >> chunkShift].data()) +
-                           (offset & positionMask);
-        std::size_t length = 0;
-        for (unsigned shift = 0;; shift += 7) {
-            const unsigned byte = *next++;
-            length |= std::size_t{byte & 0x7F} << shift;
-            if (byte < 0x80)
-                break;
-        }
-        return {reinterpret_cast<const char*>(next), length};
-    }
+    /// Calls visit(granule, key) for every key, in the order of appending.
+    template <typename Visit> void ForEachKey(Visit visit) const;
 
 private:
-    void AddChunk(std::size_t atLeast)
-    {
-        const auto size = chunks_.empty() ? firstChunkBytes
-                                          : std::min(2 * chunks_.back().size(), largestChunkBytes);
-        chunks_.emplace_back().Allocate(std::max(size, atLeast));
-        used_ = 0;
-    }
+    const char* Base() const { return static_cast<const char*>(buffer_.data()); }
 
-    std::vector<LargeBuffer> chunks_;
-    std::size_t used_ = 0;
-};
-
-/// A growing array of 64-bit values in one LargeBuffer.
-class OffsetList
-{
-public:
-    void PushBack(std::uint64_t value)
-    {
-        if (size_ == buffer_.size() / sizeof(std::uint64_t))
-            buffer_.Grow(std::max(firstOffsetCapacity, 2 * size_) * sizeof(std::uint64_t));
-        data()[size_++] = value;
-    }
-    std::uint64_t* data() const { return static_cast<std::uint64_t*>(buffer_.data()); }
-    std::size_t size() const { return size_; }
-    std::uint64_t operator[](std::size_t index) const { return data()[index]; }
-
-private:
     LargeBuffer buffer_;
-    std::size_t size_ = 0;
+    // Granule 0 is never used, so index entries (hash, granule) are never 0.
+    std::size_t used_ = granuleBytes;
 };
 
-/// One line to sort: the first 8 key bytes as a big-endian number (zero-padded) and its offset.
+std::uint32_t KeyArena::Append(std::string_view key)
+{
+    std::size_t length = key.size();
+    const std::size_t needed = used_ + 10 + length + keyPadding;
+    if (needed > maxArenaBytes)
+        throw std::length_error("address set cannot hold more text");
+    if (needed > buffer_.size())
+        buffer_.Grow(std::max({needed, 2 * buffer_.size(), firstArenaBytes}));
+    auto* out = static_cast<unsigned char*>(buffer_.data()) + used_;
+    for (; length >= 0x80; length >>= 7)
+        *out++ = static_cast<unsigned char>(0x80 | (length & 0x7F));
+    *out++ = static_cast<unsigned char>(length);
+    std::memcpy(out, key.data(), key.size());
+    const auto granule = static_cast<std::uint32_t>(used_ / granuleBytes);
+    used_ = RoundUp(static_cast<std::size_t>(out - static_cast<unsigned char*>(buffer_.data())) +
+                        key.size(),
+                    granuleBytes);
+    return granule;
+}
+
+std::string_view KeyArena::KeyAt(std::uint32_t granule) const
+{
+    const auto* next = reinterpret_cast<const unsigned char*>(Base()) + granule * granuleBytes;
+    std::size_t length = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const unsigned byte = *next++;
+        length |= std::size_t{byte & 0x7F} << shift;
+        if (byte < 0x80)
+            break;
+    }
+    return {reinterpret_cast<const char*>(next), length};
+}
+
+template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
+{
+    for (std::size_t at = granuleBytes; at < used_;) {
+        const auto granule = static_cast<std::uint32_t>(at / granuleBytes);
+        const std::string_view key = KeyAt(granule);
+        visit(granule, key);
+        at = RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
+    }
+}
+
+/// One line to sort: the first 12 key bytes as big-endian numbers (zero-padded) and its granule.
 struct SortEntry
 {
     std::uint64_t prefix;
-    std::uint64_t offset;
+    std::uint32_t prefixTail;
+    std::uint32_t granule;
 };
 
-std::uint64_t KeyPrefix(std::string_view key)
+// A mask keeping the first bytes (at most 8) of a big-endian word.
+std::uint64_t LeadingBytesMask(std::size_t bytes)
 {
-    std::uint64_t word;
-    std::memcpy(&word, key.data(), 8); // in bounds thanks to keyPadding
-    if constexpr (std::endian::native == std::endian::little)
-        word = __builtin_bswap64(word);
-    return key.size() >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * key.size()));
+    return bytes >= 8 ? ~std::uint64_t{0} : ~(~std::uint64_t{0} >> (8 * bytes));
 }
 
-} // namespace
-
-struct AddressSet::Storage
+SortEntry MakeSortEntry(std::uint32_t granule, std::string_view key)
 {
-    KeyArena arena;
-    OffsetList offsets;
-    // Open addressing with linear probing: hash in the high half, line number + 1 in the low half.
-    LargeBuffer index;
-    std::size_t slotMask = 0;
-    bool sorted = true;
-    std::string encoded;
-    std::u16string decoded;
-
-    std::string_view Encode(std::u16string_view line);
-    std::uint64_t* Slots() const { return static_cast<std::uint64_t*>(index.data()); }
-    std::uint64_t* FindSlot(std::string_view key, std::uint32_t hash);
-    void Place(std::uint64_t entry);
-    void BuildIndex(std::size_t slotCount);
-    void EnsureIndex();
-    void GrowIndex();
-    bool Insert(std::u16string_view line);
-    void Sort();
-    std::u16string_view LineAt(std::size_t position);
-};
-
-std::string_view AddressSet::Storage::Encode(std::u16string_view line)
-{
-    if (encoded.size() < 3 * line.size())
-        encoded.resize(3 * line.size());
-    return {encoded.data(), EncodeKey(line, encoded.data())};
+    // The loads stay inside the arena thanks to keyPadding; bytes past the key are masked off.
+    const std::size_t size = key.size();
+    const std::uint64_t head = LoadBigEndian(key.data(), 8) & LeadingBytesMask(size);
+    const std::uint64_t tail =
+        LoadBigEndian(key.data() + 8, 4) & LeadingBytesMask(size > 8 ? size - 8 : 0);
+    return {head, static_cast<std::uint32_t>(tail >> 32), granule};
 }
-
-// The slot that holds key, or the free slot where it belongs.
-std::uint64_t* AddressSet::Storage::FindSlot(std::string_view key, std::uint32_t hash)
-{
-    std::uint64_t* slots = Slots();
-    for (std::size_t at = hash & slotMask;; at = (at + 1) & slotMask) {
-        const std::uint64_t entry = slots[at];
-        if (entry == 0)
-            return slots + at;
-        if ((entry >> 32) == hash && arena.KeyAt(offsets[(entry & 0xFFFF'FFFFu) - 1]) == key)
-            return slots + at;
-    }
-}
-
-void AddressSet::Storage::Place(std::uint64_t entry)
-{
-    std::uint64_t* slots = Slots();
-    std::size_t at = (entry >> 32) & slotMask;
-    while (slots[at] != 0)
-        at = (at + 1) & slotMask;
-    slots[at] = entry;
-}
-
-// A fresh, empty index of slotCount slots (a power of two).
-void AddressSet::Storage::BuildIndex(std::size_t slotCount)
-{
-    index.Allocate(slotCount * sizeof(std::uint64_t));
-    slotMask = slotCount - 1;
-}
-
-// Sorting drops the index; it comes back, from the keys, when a lookup needs it.
-void AddressSet::Storage::EnsureIndex()
-{
-    if (index.data() != nullptr)
-        return;
-    BuildIndex(std::max(fewestSlots, std::bit_ceil(2 * offsets.size() + 2)));
-    for (std::size_t line = 0; line < offsets.size(); ++line)
-        Place((std::uint64_t{IndexHash(arena.KeyAt(offsets[line]))} << 32) | (line + 1));
-}
-
-// Doubles the index from the stored hashes, without touching a key.
-void AddressSet::Storage::GrowIndex()
-{
-    LargeBuffer old = std::move(index);
-    const std::size_t oldCount = slotMask + 1;
-    BuildIndex(2 * oldCount);
-    const auto* oldSlots = static_cast<const std::uint64_t*>(old.data());
-    for (std::size_t at = 0; at < oldCount; ++at) {
-        if (oldSlots[at] != 0)
-            Place(oldSlots[at]);
-    }
-}
-
-bool AddressSet::Storage::Insert(std::u16string_view line)
-{
-    EnsureIndex();
-    const std::string_view key = Encode(line);
-    const std::uint32_t hash = IndexHash(key);
-    std::uint64_t* slot = FindSlot(key, hash);
-    if (*slot != 0)
-        return false;
-    if (offsets.size() >= maxLines)
-        throw std::length_error("address set cannot hold more lines");
-    // Keep the load factor at or below one half.
-    if (2 * (offsets.size() + 1) > slotMask + 1) {
-        GrowIndex();
-        slot = FindSlot(key, hash);
-    }
-    offsets.PushBack(arena.Append(key));
-    *slot = (std::uint64_t{hash} << 32) | offsets.size();
-    sorted = false;
-    return true;
-}
-
-namespace {
 
 // Sorts the two halves of entries at the same time; false when no second thread can be had.
 template <typename Less> bool SortHalvesInParallel(SortEntry* entries, std::size_t count, Less less)
@@ -325,60 +226,180 @@ template <typename Less> bool SortHalvesInParallel(SortEntry* entries, std::size
     return true;
 }
 
-// Merges the sorted ranges [entries, middle) and [middle, end) into the offsets at out.
+// Merges the sorted ranges [entries, middle) and [middle, end) into the granules at out.
 template <typename Less>
-void MergeOffsets(const SortEntry* entries, const SortEntry* middle, const SortEntry* end,
-                  std::uint64_t* out, Less less)
+void MergeGranules(const SortEntry* entries, const SortEntry* middle, const SortEntry* end,
+                   std::uint32_t* out, Less less)
 {
     const SortEntry* left = entries;
     const SortEntry* right = middle;
     while (left != middle && right != end)
-        *out++ = less(*right, *left) ? (right++)->offset : (left++)->offset;
+        *out++ = less(*right, *left) ? (right++)->granule : (left++)->granule;
     for (; left != middle; ++left)
-        *out++ = left->offset;
+        *out++ = left->granule;
     for (; right != end; ++right)
-        *out++ = right->offset;
+        *out++ = right->granule;
 }
 
-// Sorts entries by key, on two threads for large counts, and writes the sorted offsets to out.
+// Sorts entries by key, on two threads for large counts, and writes the sorted granules to out.
 template <typename Less>
-void SortOffsets(SortEntry* entries, std::size_t count, std::uint64_t* out, Less less)
+void SortGranules(SortEntry* entries, std::size_t count, std::uint32_t* out, Less less)
 {
     if (count >= parallelSortLines && SortHalvesInParallel(entries, count, less)) {
-        MergeOffsets(entries, entries + count / 2, entries + count, out, less);
+        MergeGranules(entries, entries + count / 2, entries + count, out, less);
         return;
     }
     std::sort(entries, entries + count, less);
-    std::transform(entries, entries + count, out, [](const SortEntry& e) { return e.offset; });
+    std::transform(entries, entries + count, out, [](const SortEntry& e) { return e.granule; });
 }
 
 } // namespace
 
-// Puts the offsets in ascending key order. The index goes first, to keep the peak memory down.
-void AddressSet::Storage::Sort()
+struct AddressSet::Storage
 {
-    index.Release();
-    const std::size_t count = offsets.size();
-    LargeBuffer buffer;
-    buffer.Allocate(count * sizeof(SortEntry));
-    auto* entries = static_cast<SortEntry*>(buffer.data());
-    for (std::size_t line = 0; line < count; ++line)
-        entries[line] = {KeyPrefix(arena.KeyAt(offsets[line])), offsets[line]};
-    const KeyArena& keys = arena;
-    SortOffsets(entries, count, offsets.data(), [&keys](const SortEntry& a, const SortEntry& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return keys.KeyAt(a.offset) < keys.KeyAt(b.offset);
-    });
-    sorted = true;
+    KeyArena arena;
+    std::size_t count = 0;
+    // Open addressing with linear probing: the line's hash in the high half of an entry, its
+    // key's granule in the low half; 0 is a free slot. Dropped while sorting, rebuilt on demand.
+    LargeBuffer index;
+    std::size_t slotMask = 0;
+    // The granules in ascending key order; valid while sorted is true.
+    LargeBuffer order;
+    bool sorted = true;
+    std::string encoded;
+    std::u16string decoded;
+
+    std::uint64_t* Slots() const { return static_cast<std::uint64_t*>(index.data()); }
+    std::string_view Encode(std::u16string_view line);
+    std::u16string_view Decode(std::string_view key);
+    struct Probe
+    {
+        std::uint64_t* slot; ///< the slot holding the key, or the free slot where it belongs
+        std::string_view key;
+    };
+    Probe Find(std::u16string_view line, std::uint32_t hash);
+    void Place(std::uint64_t entry);
+    void NewIndex(std::size_t slotCount);
+    void EnsureIndex();
+    void GrowIndex();
+    bool Insert(std::u16string_view line);
+    void Sort();
+    const std::uint32_t* Order() const { return static_cast<const std::uint32_t*>(order.data()); }
+};
+
+std::string_view AddressSet::Storage::Encode(std::u16string_view line)
+{
+    if (encoded.size() < 3 * line.size())
+        encoded.resize(3 * line.size());
+    return {encoded.data(), EncodeKey(line, encoded.data())};
 }
 
-std::u16string_view AddressSet::Storage::LineAt(std::size_t position)
+std::u16string_view AddressSet::Storage::Decode(std::string_view key)
 {
-    const std::string_view key = arena.KeyAt(offsets[position]);
     if (decoded.size() < key.size())
         decoded.resize(key.size());
     return {decoded.data(), DecodeKey(key, decoded.data())};
+}
+
+// The slot is fetched first, so that its cache miss overlaps the encoding of the key.
+AddressSet::Storage::Probe AddressSet::Storage::Find(std::u16string_view line, std::uint32_t hash)
+{
+    std::uint64_t* slots = Slots();
+    std::size_t at = hash & slotMask;
+    __builtin_prefetch(slots + at);
+    const std::string_view key = Encode(line);
+    for (;; at = (at + 1) & slotMask) {
+        const std::uint64_t entry = slots[at];
+        if (entry == 0)
+            return {slots + at, key};
+        if ((entry >> 32) == hash && arena.KeyAt(static_cast<std::uint32_t>(entry)) == key)
+            return {slots + at, key};
+    }
+}
+
+void AddressSet::Storage::Place(std::uint64_t entry)
+{
+    std::uint64_t* slots = Slots();
+    std::size_t at = (entry >> 32) & slotMask;
+    while (slots[at] != 0)
+        at = (at + 1) & slotMask;
+    slots[at] = entry;
+}
+
+// A fresh, empty index of slotCount slots (a power of two).
+void AddressSet::Storage::NewIndex(std::size_t slotCount)
+{
+    index.Allocate(slotCount * sizeof(std::uint64_t));
+    slotMask = slotCount - 1;
+}
+
+void AddressSet::Storage::EnsureIndex()
+{
+    if (index.data() != nullptr)
+        return;
+    NewIndex(std::max(fewestSlots, std::bit_ceil(2 * count + 2)));
+    arena.ForEachKey([this](std::uint32_t granule, std::string_view key) {
+        Place((std::uint64_t{HashLine(Decode(key))} << 32) | granule);
+    });
+}
+
+// Doubles the index from the stored hashes, without touching a key.
+void AddressSet::Storage::GrowIndex()
+{
+    LargeBuffer old = std::move(index);
+    const std::size_t oldCount = slotMask + 1;
+    NewIndex(2 * oldCount);
+    const auto* oldSlots = static_cast<const std::uint64_t*>(old.data());
+    for (std::size_t at = 0; at < oldCount; ++at) {
+        if (oldSlots[at] != 0)
+            Place(oldSlots[at]);
+    }
+}
+
+bool AddressSet::Storage::Insert(std::u16string_view line)
+{
+    EnsureIndex();
+    const std::uint32_t hash = HashLine(line);
+    const Probe probe = Find(line, hash);
+    if (*probe.slot != 0)
+        return false;
+    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key);
+    // Keep the load factor at or below one half.
+    if (2 * (count + 1) > slotMask + 1) {
+        GrowIndex();
+        Place(entry);
+    } else {
+        *probe.slot = entry;
+    }
+    ++count;
+    if (sorted)
+        order.Release();
+    sorted = false;
+    return true;
+}
+
+// Puts the granules in ascending key order. The index goes first, to keep the peak memory down.
+void AddressSet::Storage::Sort()
+{
+    index.Release();
+    LargeBuffer entryBuffer;
+    entryBuffer.Allocate(count * sizeof(SortEntry));
+    auto* entries = static_cast<SortEntry*>(entryBuffer.data());
+    arena.ForEachKey([&entries](std::uint32_t granule, std::string_view key) {
+        *entries++ = MakeSortEntry(granule, key);
+    });
+    order.Allocate(count * sizeof(std::uint32_t));
+    const KeyArena& keys = arena;
+    SortGranules(static_cast<SortEntry*>(entryBuffer.data()), count,
+                 static_cast<std::uint32_t*>(order.data()),
+                 [&keys](const SortEntry& a, const SortEntry& b) {
+                     if (a.prefix != b.prefix)
+                         return a.prefix < b.prefix;
+                     if (a.prefixTail != b.prefixTail)
+                         return a.prefixTail < b.prefixTail;
+                     return keys.KeyAt(a.granule) < keys.KeyAt(b.granule);
+                 });
+    sorted = true;
 }
 
 AddressSet::AddressSet(SetOrder order) : order_(order), storage_(std::make_unique<Storage>()) {}
@@ -395,13 +416,12 @@ bool AddressSet::Contains(std::u16string_view line) const
     if (Empty())
         return false;
     storage_->EnsureIndex();
-    const std::string_view key = storage_->Encode(line);
-    return *storage_->FindSlot(key, IndexHash(key)) != 0;
+    return *storage_->Find(line, HashLine(line)).slot != 0;
 }
 
 std::size_t AddressSet::Size() const
 {
-    return storage_->offsets.size();
+    return storage_->count;
 }
 
 void AddressSet::Clear()
@@ -414,10 +434,15 @@ void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) 
     Storage& storage = *storage_;
     if (!storage.sorted)
         storage.Sort();
-    const std::size_t count = storage.offsets.size();
+    const std::size_t count = storage.count;
     const bool descending = order_ == SetOrder::Descending;
+    const auto granuleAt = [&](std::size_t step) {
+        return storage.Order()[descending ? count - 1 - step : step];
+    };
     for (std::size_t step = 0; step < count; ++step) {
-        if (!visit(storage.LineAt(descending ? count - 1 - step : step)))
+        if (step + prefetchDistance < count)
+            storage.arena.Prefetch(granuleAt(step + prefetchDistance));
+        if (!visit(storage.Decode(storage.arena.KeyAt(granuleAt(step)))))
             return;
     }
 }

@@ -206,10 +206,10 @@ std::u16string NumberedLine(unsigned number)
     return {text, text + std::char_traits<char>::length(text)};
 }
 
-// Enough lines to pass several arena chunks, index doublings and the two-thread sort.
-TEST(AddressSet, GrowsPastChunkAndIndexSizes)
+// Enough lines to pass several arena and index doublings, huge-page sizes and the two-thread sort.
+TEST(AddressSet, GrowsPastArenaAndIndexSizes)
 {
-    constexpr unsigned count = 300000;
+    constexpr unsigned count = 100000;
     AddressSet set;
     for (unsigned i = 0; i < count; ++i)
         ASSERT_TRUE(set.Insert(NumberedLine(i * 7919u % count)));
