@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -40,6 +42,66 @@ CodePage Named(const char* codeset)
     const std::optional<CodePage> codePage = CodePage::FromName(codeset);
     EXPECT_TRUE(codePage.has_value()) << codeset;
     return codePage.value_or(CodePage::Utf8());
+}
+
+/// glibc's iconv from a codeset to UTF-16, as a second opinion on the ICU tables.
+class Iconv
+{
+public:
+    explicit Iconv(const char* codeset) : handle_(iconv_open("UTF-16LE", codeset)) {}
+    ~Iconv()
+    {
+        if (IsOpen())
+            iconv_close(handle_);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    bool IsOpen() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    /// The code units of bytes; nullopt when iconv refuses them.
+    std::optional<std::u16string> Decode(std::string bytes) const
+    {
+        char16_t units[8];
+        char* in = bytes.data();
+        std::size_t inLeft = bytes.size();
+        char* out = reinterpret_cast<char*>(units);
+        std::size_t outLeft = sizeof units;
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(handle_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1))
+            return std::nullopt;
+        return std::u16string(units, (sizeof units - outLeft) / sizeof(char16_t));
+    }
+
+private:
+    iconv_t handle_;
+};
+
+/// The byte strings iconv refuses, as hex; each other one must give the same text here.
+std::vector<std::string> RefusedByIconv(const CodePage& codePage, const Iconv& iconv,
+                                        const std::vector<std::string>& byteStrings)
+{
+    std::vector<std::string> refused;
+    int mismatches = 0;
+    for (const std::string& bytes : byteStrings) {
+        const std::optional<std::u16string> expected = iconv.Decode(bytes);
+        if (!expected)
+            refused.push_back(Hex(bytes));
+        else if (codePage.Decode(bytes) != *expected && ++mismatches <= 5)
+            ADD_FAILURE() << Hex(bytes) << "gives " << Units(codePage.Decode(bytes))
+                          << "instead of " << Units(*expected);
+    }
+    EXPECT_EQ(mismatches, 0);
+    return refused;
+}
+
+/// Every byte string of one byte.
+std::vector<std::string> SingleBytes()
+{
+    std::vector<std::string> strings;
+    for (int value = 0; value < 0x100; ++value)
+        strings.emplace_back(1, static_cast<char>(value));
+    return strings;
 }
 
 struct DecodeRow
@@ -231,6 +293,23 @@ TEST(Gbk, EncodesEscapesAndReportsMissingCharacters)
                   });
 }
 
+TEST(Gbk, AgreesWithIconvApartFromByteFF)
+{
+    const Iconv iconv("CP936");
+    if (!iconv.IsOpen())
+        GTEST_SKIP() << "iconv has no CP936";
+    std::vector<std::string> pairs;
+    for (int lead = 0x81; lead < 0xFF; ++lead) {
+        for (int trail = 0x40; trail < 0xFF; ++trail)
+            pairs.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    }
+    RefusedByIconv(Named("GBK"), iconv, pairs); // glibc refuses the user-defined areas
+    std::vector<std::string> refused;
+    for (int lead = 0x81; lead < 0x100; ++lead)
+        refused.push_back(Hex(std::string(1, static_cast<char>(lead)))); // lead bytes, and 0xFF
+    EXPECT_EQ(RefusedByIconv(Named("GBK"), iconv, SingleBytes()), refused);
+}
+
 TEST(Gbk, RandomBytesRoundTrip)
 {
     ExpectRandomBytesRoundTrip(Named("GBK"));
@@ -253,6 +332,15 @@ TEST(Cp1252, DecodesWithTheWindowsTable)
                                        {"escape", {0xDC81}, "\x81", true},
                                        {"L with stroke has no form", u"\u0141x", "x", false},
                                    });
+}
+
+TEST(Cp1252, AgreesWithIconvApartFromTheControlBytes)
+{
+    const Iconv iconv("CP1252");
+    if (!iconv.IsOpen())
+        GTEST_SKIP() << "iconv has no CP1252";
+    EXPECT_EQ(RefusedByIconv(Named("CP1252"), iconv, SingleBytes()),
+              (std::vector<std::string>{"81 ", "8D ", "8F ", "90 ", "9D "}));
 }
 
 TEST(Cp1252, EveryByteRoundTrips)
