@@ -74,9 +74,11 @@ TEST(LineCutter, GivesTheSameLinesForEveryBlockSize)
         {"over-long line at the end", longLine + longLine + "\n", {"1:over-long"}},
         {"over-long then a short unfinished line", longLine + "\nxy", {"1:over-long"}},
     };
-    for (const std::size_t blockSize : {1u, 2u, 3u, 5u, 8u, 16u, 4096u}) {
+    // Block size 0 stands for the whole text as exactly one block.
+    for (const std::size_t blockSize : {0u, 1u, 2u, 3u, 5u, 8u, 16u, 4096u}) {
         for (const Row& row : rows) {
-            EXPECT_EQ(Cut(row.text, 8, [blockSize] { return blockSize; }), row.lines)
+            const std::size_t size = blockSize == 0 ? row.text.size() : blockSize;
+            EXPECT_EQ(Cut(row.text, 8, [size] { return size; }), row.lines)
                 << row.name << ", block size " << blockSize;
         }
     }
@@ -125,11 +127,13 @@ protected:
 
 TEST_F(ReaderTest, NormalisesEveryLine)
 {
+    const std::string longLine(300, 'l');
     const auto lines = Read("in.txt", "\xEF\xBB\xBF"
-                                      "Ab@Cd.Example\r\n\xE5\x90\x8D@x\n ab\0cd \r\nrest"sv);
+                                      "Ab@Cd.Example\r\n\xE5\x90\x8D@x\n ab\0cd \r\n"s +
+                                          longLine + "\r\nrest");
     EXPECT_EQ(lines, (std::vector<std::string>{"1:\xEF\xBB\xBF"
                                                "Ab@Cd.Example",
-                                               "2:\xE5\x90\x8D@x", "3: ab"}));
+                                               "2:\xE5\x90\x8D@x", "3: ab", "4:" + longLine}));
     EXPECT_TRUE(outcome.ok);
 }
 
