@@ -6,10 +6,15 @@
 
 namespace trelvane {
 
-/// Writes set to job.outputPath (and its volumes), with the keep-only rule and test-address
-/// blocks, reporting OnOutputProgress per line and OnOutputFinished at the end. Failures are
-/// told through ShowNotice. When stop is requested it stops, removes what it wrote and sends
-/// no further reports.
+/// Writes set to job.outputPath and, when the output is split, its volumes outputPath + ".part"
+/// + number + ".txt", in the system code page with CR LF line ends, applying the keep-only rule
+/// and inserting the test-address block; reports OnOutputProgress per line of the set and
+/// OnOutputFinished once every file is closed. A testInterval or maxLinesPerVolume below 1
+/// turns that option off. Test addresses the code page cannot write are left out after one
+/// notice. A failed first open is told and reports 0 written; a later failed open, write or
+/// close stops writing, is told, and reports only the lines that reached the files: a line counts
+/// once the write that carried it succeeded, unless closing its file then fails. When stop is
+/// requested it ends within one line, removes every file it opened and reports nothing more.
 void WriteResults(const AddressJobRecord& job, const AddressSet& set, const StopFlag* stop);
 
 } // namespace trelvane
