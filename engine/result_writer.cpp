@@ -38,7 +38,7 @@ void AppendEncoded(std::u16string_view line, const CodePage& codePage, std::stri
 std::u16string DecimalText(int number)
 {
     const std::string digits = std::to_string(number);
-    return std::u16string(digits.begin(), digits.end());
+    return {digits.begin(), digits.end()};
 }
 
 // The files of one run: outputPath, then its numbered volumes. Counts the address lines whose
