@@ -2,7 +2,6 @@
 #include "engine/address_line.h"
 
 #include <array>
-#include <cstring>
 #include <utility>
 
 namespace trelvane {
@@ -80,9 +79,7 @@ bool SuffixEquals(const SuffixPieces& suffix, std::u16string_view entry)
 
 void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
 {
-    if (const void* zero = std::memchr(segment.data(), 0, segment.size()))
-        segment = segment.substr(
-            0, static_cast<std::size_t>(static_cast<const char*>(zero) - segment.data()));
+    segment = segment.substr(0, segment.find('\0'));
     out.clear();
     codePage.Decode(segment, out);
     EraseLast(out, u'\n');

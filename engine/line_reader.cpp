@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <memory>
 
 namespace trelvane {
@@ -73,13 +72,12 @@ bool LineCutter::Next(CutLine& line)
         carry_.clear();
         carryHandedOut_ = false;
     }
-    const void* lf = std::memchr(block_.data(), '\n', block_.size());
-    if (lf == nullptr) {
+    const std::size_t length = block_.find('\n');
+    if (length == std::string_view::npos) {
         Carry(block_);
         block_ = {};
         return false;
     }
-    const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - block_.data());
     const std::string_view piece = block_.substr(0, length);
     block_.remove_prefix(length + 1);
     line.number = ++number_;
