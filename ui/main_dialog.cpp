@@ -135,7 +135,8 @@ CQuillanDlg::CQuillanDlg(std::unique_ptr<IFileDialogs> fileDialogs, QWidget* par
 
 CQuillanDlg::~CQuillanDlg()
 {
-    // A later report must not reach a destroyed window.
+    // A running job ends before the window goes, and a later report must not reach it.
+    StopJobForClose();
     if (AddressJob.report == this)
         AddressJob.report = nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "engine/address_job.h"
 #include "ui/control_ids.h"
+#include "ui/file_dialogs.h"
 
 #include <QDialog>
 #include <QHash>
@@ -21,7 +22,6 @@ class QTreeWidget;
 
 namespace trelvane {
 
-class IFileDialogs;
 class StatusBar;
 struct ReportState;
 

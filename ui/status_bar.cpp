@@ -35,8 +35,11 @@ int StatusBar::PartCount() const
 
 void StatusBar::SetPartText(int part, const QString& text)
 {
-    if (QLabel* label = PartLabel(part))
-        label->setText(text);
+    QLabel* label = PartLabel(part);
+    if (!label)
+        return;
+    label->setText(text);
+    emit PartTextSet(part, text);
 }
 
 QString StatusBar::PartText(int part) const

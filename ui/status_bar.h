@@ -31,6 +31,10 @@ public:
 
     QSize sizeHint() const override;
 
+signals:
+    /// Emitted whenever a part's text is set, so that observers see every text shown.
+    void PartTextSet(int part, const QString& text);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
