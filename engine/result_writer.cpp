@@ -228,7 +228,7 @@ private:
     {
         out_.AppendAddressLine(line);
         ++handedLines_;
-        if (testInterval_ > 0 && ++testCounter_ % testInterval_ == 0) {
+        if (testInterval_ > 0 && ++testCounter_ == testInterval_) {
             out_.AppendBytes(testBlock_);
             testCounter_ = 0;
         }

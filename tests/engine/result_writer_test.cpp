@@ -233,14 +233,6 @@ TEST_F(ResultWriterTest, EmptySetsAndEmptyLinesGiveAnEmptyFile)
     EXPECT_EQ(secondReport.Calls(), (std::vector<std::string>{"progress 1 1", "finished 0 0"}));
 }
 
-TEST_F(ResultWriterTest, WritesTheDescendingSetInDescendingOrder)
-{
-    job.sortOrder = sortDescending;
-    Fill({"b@x", "a@x", "ab@x", "B@x"});
-    Write();
-    EXPECT_EQ(Out("out.txt"), CrLf({"b@x", "ab@x", "a@x", "B@x"}));
-}
-
 TEST_F(ResultWriterTest, LinesRoundTripToTheBytesTheyWereReadFrom)
 {
     // Bytes outside ASCII, valid in the code page or not, come back unchanged.
