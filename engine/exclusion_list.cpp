@@ -2,7 +2,6 @@
 #include "engine/exclusion_list.h"
 
 #include <chrono>
-#include <cstring>
 #include <utility>
 
 namespace trelvane {
@@ -30,8 +29,7 @@ bool ReadWhole(os::InputFile& file, std::string& bytes)
 /// The bytes up to the first 0x1A (end of text) or zero byte (end of the list).
 std::string_view TextPart(std::string_view bytes)
 {
-    const std::size_t end = bytes.find_first_of(std::string_view("\x1A\0", 2));
-    return end == std::string_view::npos ? bytes : bytes.substr(0, end);
+    return bytes.substr(0, bytes.find_first_of(std::string_view("\x1A\0", 2)));
 }
 
 /// The text with every CR LF pair turned into LF; a CR not followed by LF stays.
