@@ -23,6 +23,9 @@ ReadOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
 {
     const JobExclusions* activeExclusions = job.useExclusionFile ? exclusions : nullptr;
     const auto step = [&](const ReadLine& line) {
+        // The rest of a block read before a stop request is left alone: no count, no report.
+        if (stop != nullptr && stop->IsRequested())
+            return;
         if (IsDropped(job, activeExclusions, line)) {
             ++job.filteredCount;
             return;
