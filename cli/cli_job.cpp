@@ -3,6 +3,7 @@
 
 #include "cli/cli_report.h"
 #include "cli/console.h"
+#include "cli/joined.h"
 #include "cli/progress_display.h"
 #include "engine/job_runner.h"
 #include "engine/notice.h"
@@ -45,8 +46,8 @@ std::u16string Decimal(int value)
 
 std::u16string CompletionText(const JobCounts& counts)
 {
-    return u"输出完成！过滤数量：" + Decimal(counts.filteredCount) + u"条 处理后数量：" +
-           Decimal(counts.writtenCount) + u"条\n";
+    return Joined({u"输出完成！过滤数量：", Decimal(counts.filteredCount), u"条 处理后数量：",
+                   Decimal(counts.writtenCount), u"条\n"});
 }
 
 // Waits for the end of the job, redrawing the display meanwhile; false when a signal asked
@@ -79,7 +80,7 @@ int RunJob(const CliOptions& options, bool showProgress)
     CliReport report(options.outputSettings);
     ProgressDisplay display(showProgress);
     SetNoticeHandler([&report, &display](std::u16string_view text) {
-        display.PrintMessage(u"trelvane-cli: " + std::u16string(text));
+        display.PrintMessage(Joined({u"trelvane-cli: ", text}));
         report.OnNotice(text);
     });
     AddressJob.report = &report;

@@ -1,6 +1,7 @@
 // Command-line parsing in two steps: the options as typed, then the checked job settings.
 #include "cli/cli_options.h"
 
+#include "cli/joined.h"
 #include "engine/code_page.h"
 #include "engine/os/file.h"
 #include "engine/settings_text.h"
@@ -79,7 +80,7 @@ bool IsOption(std::u16string_view argument)
 
 std::u16string Quoted(std::u16string_view text)
 {
-    return u"'" + std::u16string(text) + u"'";
+    return Joined({u"'", text, u"'"});
 }
 
 // Reads the option at arguments[index], and its value if it takes one (index then moves on to
@@ -92,19 +93,19 @@ std::u16string ReadOption(const std::vector<std::u16string>& arguments, std::siz
     const std::u16string_view name = argument.substr(0, equals);
     if (const FlagOption* flag = FindOption(flagOptions, name)) {
         if (equals != argument.npos)
-            return std::u16string(name) + u" takes no value";
+            return Joined({name, u" takes no value"});
         raw.*(flag->field) = true;
         return {};
     }
     const ValueOption* option = FindOption(valueOptions, name);
     if (option == nullptr)
-        return u"unknown option " + Quoted(argument);
+        return Joined({u"unknown option ", Quoted(argument)});
     if (equals != argument.npos) {
         raw.*(option->field) = std::u16string(argument.substr(equals + 1));
         return {};
     }
     if (index + 1 >= arguments.size())
-        return std::u16string(name) + u" needs a value";
+        return Joined({name, u" needs a value"});
     raw.*(option->field) = arguments[++index];
     return {};
 }
@@ -145,7 +146,7 @@ std::u16string ReadCount(std::u16string_view name, const std::u16string& text, s
     count = IsDigits(text) ? ReadSignedInt(text) : 0;
     if (count >= 1)
         return {};
-    return std::u16string(name) + u" needs a number of at least 1, got " + Quoted(text);
+    return Joined({name, u" needs a number of at least 1, got ", Quoted(text)});
 }
 
 std::u16string LowerFirstLetter(std::u16string text)
@@ -163,7 +164,7 @@ std::u16string CheckExclusionFile(const std::u16string& path)
     if (file.IsOpen() && file.Read(&byte, 1) >= 0)
         return {};
     const std::u16string reason = FromSystemBytes(os::ErrorText(file.Error()));
-    return u"--exclude: cannot read " + Quoted(path) + u": " + LowerFirstLetter(reason);
+    return Joined({u"--exclude: cannot read ", Quoted(path), u": ", LowerFirstLetter(reason)});
 }
 
 std::u16string CheckCombinations(const RawArguments& raw)
@@ -171,7 +172,7 @@ std::u16string CheckCombinations(const RawArguments& raw)
     if (!raw.output)
         return u"no output file given (-o PATH)";
     if (IsBlank(*raw.output))
-        return u"--output needs a file name, got " + Quoted(*raw.output);
+        return Joined({u"--output needs a file name, got ", Quoted(*raw.output)});
     if (raw.inputs.empty())
         return u"no input file given";
     if (raw.deleteSuffixes && raw.keepSuffixes)

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/help_text.h"
+#include "cli/joined.h"
 #include "engine/code_page.h"
 
 #include <string>
@@ -34,7 +35,7 @@ int main(int argc, char** argv)
         WriteToStdout(VersionText());
         return exitSuccess;
     case CliAction::UsageError:
-        WriteToStderr(u"trelvane-cli: " + options.error + u"\n");
+        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n"}));
         return exitUsageError;
     case CliAction::RunJob:
         break;

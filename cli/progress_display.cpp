@@ -2,6 +2,7 @@
 #include "cli/progress_display.h"
 
 #include "cli/console.h"
+#include "cli/joined.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -55,7 +56,7 @@ std::u16string TailThatFits(std::u16string_view text, int columns)
     std::size_t start = 0;
     while (start < text.size() && excess > 0)
         excess -= CharacterColumns(text, start);
-    return std::u16string(ellipsis) + std::u16string(text.substr(start));
+    return Joined({ellipsis, text.substr(start)});
 }
 
 std::u16string Ascii(std::string_view text)
@@ -68,11 +69,10 @@ std::u16string BarAndPercent(int position, int total)
     const std::int64_t shown = std::clamp(position, 0, std::max(total, 0));
     const std::int64_t percent = total > 0 ? shown * 100 / total : 0;
     const auto filled = static_cast<std::size_t>(total > 0 ? shown * barWidth / total : 0);
-    std::u16string bar =
-        u"  [" + std::u16string(filled, u'#') + std::u16string(barWidth - filled, u'-') + u"] ";
-    const std::string number = std::to_string(percent);
-    return bar + std::u16string(3 - std::min<std::size_t>(number.size(), 3), u' ') + Ascii(number) +
-           u"%";
+    const std::u16string number = Ascii(std::to_string(percent));
+    return Joined({u"  [", std::u16string(filled, u'#'), std::u16string(barWidth - filled, u'-'),
+                   u"] ", std::u16string(3 - std::min<std::size_t>(number.size(), 3), u' '), number,
+                   u"%"});
 }
 
 } // namespace
@@ -83,10 +83,9 @@ std::u16string ProgressText(const ProgressSnapshot& snapshot, int columns)
         return {};
     const std::u16string tail = BarAndPercent(snapshot.position, snapshot.total);
     if (snapshot.phase == JobPhase::Output)
-        return std::u16string(outputLabel) + tail;
+        return Joined({outputLabel, tail});
     const int room = columns - Columns(processingLabel) - Columns(tail);
-    return std::u16string(processingLabel) + TailThatFits(snapshot.filePath, std::max(room, 4)) +
-           tail;
+    return Joined({processingLabel, TailThatFits(snapshot.filePath, std::max(room, 4)), tail});
 }
 
 ProgressDisplay::ProgressDisplay(bool enabled) : enabled_(enabled) {}
@@ -101,7 +100,7 @@ void ProgressDisplay::Show(const ProgressSnapshot& snapshot)
     if (text == shown_)
         return;
     shown_ = std::move(text);
-    WriteToStderr(u"\r" + shown_ + std::u16string(eraseToEnd));
+    WriteToStderr(Joined({u"\r", shown_, eraseToEnd}));
 }
 
 void ProgressDisplay::Clear()
@@ -115,15 +114,15 @@ void ProgressDisplay::PrintMessage(std::u16string_view text)
 {
     std::lock_guard lock(mutex_);
     EraseLine();
-    WriteToStderr(std::u16string(text) + u"\n");
+    WriteToStderr(Joined({text, u"\n"}));
     if (!shown_.empty())
-        WriteToStderr(shown_ + std::u16string(eraseToEnd));
+        WriteToStderr(Joined({shown_, eraseToEnd}));
 }
 
 void ProgressDisplay::EraseLine()
 {
     if (enabled_ && !shown_.empty())
-        WriteToStderr(u"\r" + std::u16string(eraseToEnd));
+        WriteToStderr(Joined({u"\r", eraseToEnd}));
 }
 
 } // namespace trelvane
