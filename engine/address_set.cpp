@@ -2,6 +2,7 @@
 // de-duplication, and a two-thread sort on the first walk after inserts.
 #include "engine/address_set.h"
 
+#include "engine/address_key.h"
 #include "engine/os/huge_memory.h"
 
 #include <algorithm>
@@ -26,55 +27,11 @@ constexpr std::size_t fewestSlots = 64;
 constexpr std::size_t parallelSortLines = std::size_t{1} << 16;
 // How many lines ahead a walk asks for a key, to hide the memory latency of the sorted order.
 constexpr std::size_t prefetchDistance = 16;
+constexpr std::size_t prefetchSpan = 48;
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 {
     return (bytes + unit - 1) / unit * unit;
-}
-
-// Each UTF-16 code unit becomes the UTF-8 form of its own value, surrogates included (three bytes
-// each). The code is prefix-free and keeps order, so byte order of two keys is the code-unit order
-// of their lines, a proper prefix first; ASCII stays one byte. out needs 3 bytes per unit.
-std::size_t EncodeKey(std::u16string_view line, char* out)
-{
-    auto* begin = reinterpret_cast<unsigned char*>(out);
-    auto* next = begin;
-    for (const char16_t unit : line) {
-        if (unit < 0x80) {
-            *next++ = static_cast<unsigned char>(unit);
-        } else if (unit < 0x800) {
-            *next++ = static_cast<unsigned char>(0xC0 | (unit >> 6));
-            *next++ = static_cast<unsigned char>(0x80 | (unit & 0x3F));
-        } else {
-            *next++ = static_cast<unsigned char>(0xE0 | (unit >> 12));
-            *next++ = static_cast<unsigned char>(0x80 | ((unit >> 6) & 0x3F));
-            *next++ = static_cast<unsigned char>(0x80 | (unit & 0x3F));
-        }
-    }
-    return static_cast<std::size_t>(next - begin);
-}
-
-// The inverse of EncodeKey; out needs one unit per key byte. Returns the number of units.
-std::size_t DecodeKey(std::string_view key, char16_t* out)
-{
-    const auto* next = reinterpret_cast<const unsigned char*>(key.data());
-    const auto* end = next + key.size();
-    char16_t* begin = out;
-    while (next != end) {
-        const unsigned lead = *next;
-        if (lead < 0x80) {
-            *out++ = static_cast<char16_t>(lead);
-            next += 1;
-        } else if (lead < 0xE0) {
-            *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (next[1] & 0x3F));
-            next += 2;
-        } else {
-            *out++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((next[1] & 0x3F) << 6) |
-                                           (next[2] & 0x3F));
-            next += 3;
-        }
-    }
-    return static_cast<std::size_t>(out - begin);
 }
 
 constexpr std::uint64_t prime1 = 0x9E3779B185EBCA87u;
@@ -129,9 +86,13 @@ class KeyArena
 public:
     std::uint32_t Append(std::string_view key);
     std::string_view KeyAt(std::uint32_t granule) const;
+    /// Asks for the cache lines of the key at granule: most keys fit in prefetchSpan bytes, and
+    /// about half of them cross a cache line.
     void Prefetch(std::uint32_t granule) const
     {
-        __builtin_prefetch(Base() + granule * granuleBytes);
+        const char* start = Base() + granule * granuleBytes;
+        __builtin_prefetch(start);
+        __builtin_prefetch(start + prefetchSpan - 1);
     }
     /// Calls visit(granule, key) for every key, in the order of appending.
     template <typename Visit> void ForEachKey(Visit visit) const;
@@ -291,14 +252,14 @@ std::string_view AddressSet::Storage::Encode(std::u16string_view line)
 {
     if (encoded.size() < 3 * line.size())
         encoded.resize(3 * line.size());
-    return {encoded.data(), EncodeKey(line, encoded.data())};
+    return {encoded.data(), EncodeAddressKey(line, encoded.data())};
 }
 
 std::u16string_view AddressSet::Storage::Decode(std::string_view key)
 {
     if (decoded.size() < key.size())
         decoded.resize(key.size());
-    return {decoded.data(), DecodeKey(key, decoded.data())};
+    return {decoded.data(), DecodeAddressKey(key, decoded.data())};
 }
 
 // The slot is fetched first, so that its cache miss overlaps the encoding of the key.
@@ -312,7 +273,11 @@ AddressSet::Storage::Probe AddressSet::Storage::Find(std::u16string_view line, s
         const std::uint64_t entry = slots[at];
         if (entry == 0)
             return {slots + at, key};
-        if ((entry >> 32) == hash && arena.KeyAt(static_cast<std::uint32_t>(entry)) == key)
+        if ((entry >> 32) != hash)
+            continue;
+        // Both cache lines at once; reading the length first would fetch them one after another.
+        arena.Prefetch(static_cast<std::uint32_t>(entry));
+        if (arena.KeyAt(static_cast<std::uint32_t>(entry)) == key)
             return {slots + at, key};
     }
 }

@@ -60,6 +60,8 @@ TEST(AddressSet, OrdersPairsByCodeUnits)
         {"after an equal 8-byte prefix", u"abcdefgh1", u"abcdefgh2"},
         {"longer after an equal 8-byte prefix", u"abcdefgh", u"abcdefgh\0"s},
         {"within long shared prefixes", u"info@mail.example.com", u"info@mail.example.org"},
+        {"Latin-1 after eight ASCII units", u"abcdefghz", u"abcdefgh\u00e9"},
+        {"pair after eight ASCII units", u"abcdefgh\U0001F600", u"abcdefgh\uff21"},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -164,9 +166,10 @@ TEST(AddressSet, ForEachStopsWhenTheVisitorSaysSo)
 // Random lines over a small alphabet, so that many repeat and many share long prefixes.
 std::u16string RandomLine(std::mt19937& random)
 {
-    static const std::u16string pieces[] = {u"a",      u"B",          u"0",      u"@",
-                                            u"\0",     u"\u00e9",     u"\u4e2d", u"\uff21",
-                                            u"\ue000", u"\U0001F600", u"\xdc80", u"\U00010000"};
+    using namespace std::string_literals;
+    static const std::u16string pieces[] = {
+        u"a",      u"B",      u"0",          u"@",      u"\0"s,        u"\u00e9",      u"\u4e2d",
+        u"\uff21", u"\ue000", u"\U0001F600", u"\xdc80", u"\U00010000", u"mail.example"};
     std::u16string line;
     const auto length = random() % 7;
     for (unsigned i = 0; i < length; ++i)
