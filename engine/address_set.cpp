@@ -20,7 +20,9 @@ namespace {
 constexpr std::size_t granuleBytes = 4;
 constexpr std::size_t maxArenaBytes = (std::size_t{1} << 32) * granuleBytes;
 constexpr std::size_t firstArenaBytes = std::size_t{64} << 10;
-// Spare bytes after a key's start, so that KeyPrefix may load 12 bytes from any key.
+// The longest LEB128 length field of a key.
+constexpr std::size_t maxLengthFieldBytes = 10;
+// Spare bytes after a key's start, so that MakeSortEntry may load 12 bytes from any key.
 constexpr std::size_t keyPadding = 12;
 constexpr std::size_t fewestSlots = 64;
 // Below this many lines a second sorting thread costs more than it saves.
@@ -108,11 +110,12 @@ private:
 std::uint32_t KeyArena::Append(std::string_view key)
 {
     std::size_t length = key.size();
-    const std::size_t needed = used_ + 10 + length + keyPadding;
+    const std::size_t needed = used_ + maxLengthFieldBytes + length + keyPadding;
     if (needed > maxArenaBytes)
         throw std::length_error("address set cannot hold more text");
     if (needed > buffer_.size())
-        buffer_.Grow(std::max({needed, 2 * buffer_.size(), firstArenaBytes}));
+        buffer_.Grow(
+            std::max({needed, std::min(2 * buffer_.size(), maxArenaBytes), firstArenaBytes}));
     auto* out = static_cast<unsigned char*>(buffer_.data()) + used_;
     for (; length >= 0x80; length >>= 7)
         *out++ = static_cast<unsigned char>(0x80 | (length & 0x7F));
@@ -328,15 +331,17 @@ bool AddressSet::Storage::Insert(std::u16string_view line)
     const Probe probe = Find(line, hash);
     if (*probe.slot != 0)
         return false;
-    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key);
-    // Keep the load factor at or below one half.
-    if (2 * (count + 1) > slotMask + 1) {
+    // Keep the load factor at or below one half. Growing comes before appending, so that a
+    // failure leaves every key of the arena counted and indexed.
+    const bool grow = 2 * (count + 1) > slotMask + 1;
+    if (grow)
         GrowIndex();
-        Place(entry);
-    } else {
-        *probe.slot = entry;
-    }
+    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key);
     ++count;
+    if (grow)
+        Place(entry);
+    else
+        *probe.slot = entry;
     if (sorted)
         order.Release();
     sorted = false;
