@@ -11,7 +11,7 @@ std::u16string_view HelpText()
            u"\n"
            u"选项：\n"
            u"  -o, --output 路径           输出文件（必需）；分卷依次为 路径、路径.part1.txt、\n"
-           u"                             路径 .part2.txt……\n"
+           u"                              路径.part2.txt……\n"
            u"      --descending            降序排序（默认升序）\n"
            u"      --delete-suffixes 文本  删除后缀在列表中的行；后缀以“|”分隔，A-Z 不分大小写\n"
            u"      --keep-suffixes 文本    只输出后缀在列表中的行；不能与 --delete-suffixes 同用\n"
