@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -108,10 +107,8 @@ int NeededWidth(const ControlTemplate& control, const QWidget* widget)
 // The height in pixels of one line of the control's text, fallback fonts included.
 int NeededLineHeight(const ControlTemplate& control, const QWidget* widget)
 {
-    const QString text = Translated(control.text);
     const QFontMetrics& metrics = widget->fontMetrics();
-    return text.isEmpty() ? metrics.height()
-                          : std::max(metrics.height(), metrics.boundingRect(text).height());
+    return std::max(metrics.height(), metrics.boundingRect(Translated(control.text)).height());
 }
 
 } // namespace
