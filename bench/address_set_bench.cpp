@@ -5,6 +5,7 @@
 #include "engine/address_set.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -98,6 +100,10 @@ void WriteAddresses(const std::filesystem::path& path, std::size_t count)
 std::size_t InsertFile(const std::filesystem::path& path, trelvane::AddressSet& set)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        std::perror("cannot read the list");
+        std::exit(1);
+    }
     std::vector<char> block(1u << 20);
     std::string pending;
     std::u16string line;
@@ -126,14 +132,38 @@ double PeakMebibytes(int who)
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Walks the set in order; returns the number of lines and of code units seen.
+std::pair<std::size_t, std::size_t> WalkSet(const trelvane::AddressSet& set)
+{
+    std::size_t lines = 0;
+    std::size_t units = 0;
+    set.ForEach([&](std::u16string_view line) {
+        ++lines;
+        units += line.size();
+        return true;
+    });
+    return {lines, units};
+}
+
+// Seconds that `LC_ALL=C sort -u` takes from input to output; negative when it fails.
+double TimeSortUnique(const std::filesystem::path& input, const std::filesystem::path& output)
+{
+    const std::string command =
+        "LC_ALL=C sort -u '" + input.string() + "' > '" + output.string() + "'";
+    const auto start = Clock::now();
+    const int status = std::system(command.c_str());
+    return status == 0 ? SecondsSince(start) : -1.0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 10'000'000;
-    const auto dir = std::filesystem::temp_directory_path();
-    const auto input = dir / "address_set_bench_input.txt";
-    const auto output = dir / "address_set_bench_sorted.txt";
+    const auto stem =
+        std::filesystem::temp_directory_path() / ("address_set_bench_" + std::to_string(getpid()));
+    const auto input = stem.string() + "_input.txt";
+    const auto output = stem.string() + "_sorted.txt";
     WriteAddresses(input, count);
     const double inputMebibytes =
         static_cast<double>(std::filesystem::file_size(input)) / (1 << 20);
@@ -143,23 +173,11 @@ int main(int argc, char** argv)
     auto start = Clock::now();
     const std::size_t lines = InsertFile(input, set);
     const double insertSeconds = SecondsSince(start);
-
     start = Clock::now();
-    std::size_t walked = 0;
-    std::size_t units = 0;
-    set.ForEach([&](std::u16string_view line) {
-        ++walked;
-        units += line.size();
-        return true;
-    });
+    const auto [walked, units] = WalkSet(set);
     const double walkSeconds = SecondsSince(start);
     const double peak = PeakMebibytes(RUSAGE_SELF);
-
-    const std::string command =
-        "LC_ALL=C sort -u '" + input.string() + "' > '" + output.string() + "'";
-    start = Clock::now();
-    const int sortStatus = std::system(command.c_str());
-    const double sortSeconds = SecondsSince(start);
+    const double sortSeconds = TimeSortUnique(input, output);
 
     std::printf("lines %zu, distinct %zu, walked %zu (%zu units), input %.1f MiB\n", lines,
                 set.Size(), walked, units, inputMebibytes);
@@ -167,9 +185,8 @@ int main(int argc, char** argv)
                 insertSeconds + walkSeconds);
     std::printf("peak RSS %.1f MiB (%.1f MiB before inserting), %.2f x input\n", peak, startPeak,
                 peak / inputMebibytes);
-    std::printf("sort -u %.3f s (status %d, peak RSS %.1f MiB), ratio set/sort %.3f\n", sortSeconds,
-                sortStatus, PeakMebibytes(RUSAGE_CHILDREN),
-                (insertSeconds + walkSeconds) / sortSeconds);
+    std::printf("sort -u %.3f s (peak RSS %.1f MiB), ratio set/sort %.3f\n", sortSeconds,
+                PeakMebibytes(RUSAGE_CHILDREN), (insertSeconds + walkSeconds) / sortSeconds);
     std::filesystem::remove(input);
     std::filesystem::remove(output);
     return 0;
