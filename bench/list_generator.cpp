@@ -21,9 +21,9 @@ constexpr std::uint64_t absentIdBase = std::uint64_t{1} << 40;
 // SplitMix64: every line is a pure function of its id, so a repeat needs no stored copy.
 std::uint64_t Mix(std::uint64_t value)
 {
-    value += 0x9E3779B97F4A7C15u;
-    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9u;
-    value = (value ^ (value >> 27)) * 0x94D049BB133111EBu;
+    value += 0x9E3779B97F4A7C15U;
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9U;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBU;
     return value ^ (value >> 31);
 }
 
@@ -138,7 +138,7 @@ public:
     {
         buffer_.append(text);
         buffer_.append(end);
-        if (buffer_.size() >= (1u << 20))
+        if (buffer_.size() >= (1U << 20))
             Flush();
     }
 

@@ -22,7 +22,7 @@ constexpr std::chrono::milliseconds redrawInterval{200};
 std::atomic<bool> interruptRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-void OnInterruptSignal(int)
+void OnInterruptSignal(int /*signal*/)
 {
     interruptRequested.store(true);
 }
@@ -41,7 +41,7 @@ void InstallInterruptHandler()
 std::u16string Decimal(int value)
 {
     const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
+    return {digits.begin(), digits.end()};
 }
 
 std::u16string CompletionText(const JobCounts& counts)

@@ -7,6 +7,7 @@
 #include "engine/settings_text.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -47,30 +48,30 @@ struct ValueOption
     std::optional<std::u16string> RawArguments::*field;
 };
 
-constexpr FlagOption flagOptions[] = {
-    {u"--help", u"-h", &RawArguments::help},
-    {u"--version", u"", &RawArguments::version},
-    {u"--quiet", u"-q", &RawArguments::quiet},
-    {u"--descending", u"", &RawArguments::descending},
+constexpr std::array flagOptions = {
+    FlagOption{u"--help", u"-h", &RawArguments::help},
+    FlagOption{u"--version", u"", &RawArguments::version},
+    FlagOption{u"--quiet", u"-q", &RawArguments::quiet},
+    FlagOption{u"--descending", u"", &RawArguments::descending},
 };
 
-constexpr ValueOption valueOptions[] = {
-    {u"--output", u"-o", &RawArguments::output},
-    {u"--delete-suffixes", u"", &RawArguments::deleteSuffixes},
-    {u"--keep-suffixes", u"", &RawArguments::keepSuffixes},
-    {u"--exclude", u"", &RawArguments::exclude},
-    {u"--test-addresses", u"", &RawArguments::testAddresses},
-    {u"--test-interval", u"", &RawArguments::testInterval},
-    {u"--split", u"", &RawArguments::split},
+constexpr std::array valueOptions = {
+    ValueOption{u"--output", u"-o", &RawArguments::output},
+    ValueOption{u"--delete-suffixes", u"", &RawArguments::deleteSuffixes},
+    ValueOption{u"--keep-suffixes", u"", &RawArguments::keepSuffixes},
+    ValueOption{u"--exclude", u"", &RawArguments::exclude},
+    ValueOption{u"--test-addresses", u"", &RawArguments::testAddresses},
+    ValueOption{u"--test-interval", u"", &RawArguments::testInterval},
+    ValueOption{u"--split", u"", &RawArguments::split},
 };
 
 template <typename Option, std::size_t count>
-const Option* FindOption(const Option (&options)[count], std::u16string_view name)
+const Option* FindOption(const std::array<Option, count>& options, std::u16string_view name)
 {
-    const auto found = std::find_if(options, options + count, [name](const Option& option) {
+    const auto* found = std::find_if(options.begin(), options.end(), [name](const Option& option) {
         return name == option.longName || (!option.shortName.empty() && name == option.shortName);
     });
-    return found == options + count ? nullptr : found;
+    return found == options.end() ? nullptr : found;
 }
 
 bool IsOption(std::u16string_view argument)
@@ -89,10 +90,11 @@ std::u16string ReadOption(const std::vector<std::u16string>& arguments, std::siz
                           RawArguments& raw)
 {
     const std::u16string_view argument = arguments[index];
-    const std::size_t equals = argument.starts_with(u"--") ? argument.find(u'=') : argument.npos;
+    constexpr std::size_t none = std::u16string_view::npos;
+    const std::size_t equals = argument.starts_with(u"--") ? argument.find(u'=') : none;
     const std::u16string_view name = argument.substr(0, equals);
     if (const FlagOption* flag = FindOption(flagOptions, name)) {
-        if (equals != argument.npos)
+        if (equals != none)
             return Joined({name, u" takes no value"});
         raw.*(flag->field) = true;
         return {};
@@ -100,7 +102,7 @@ std::u16string ReadOption(const std::vector<std::u16string>& arguments, std::siz
     const ValueOption* option = FindOption(valueOptions, name);
     if (option == nullptr)
         return Joined({u"unknown option ", Quoted(argument)});
-    if (equals != argument.npos) {
+    if (equals != none) {
         raw.*(option->field) = std::u16string(argument.substr(equals + 1));
         return {};
     }

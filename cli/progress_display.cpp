@@ -34,7 +34,7 @@ int CharacterColumns(std::u16string_view text, std::size_t& index)
 {
     char32_t c = text[index++];
     if (IsHighSurrogate(static_cast<char16_t>(c)) && index < text.size())
-        c = 0x10000 + ((c - 0xD800) << 10) + (text[index++] - 0xDC00u);
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[index++] - 0xDC00U);
     return IsWide(c) ? 2 : 1;
 }
 
@@ -61,7 +61,7 @@ std::u16string TailThatFits(std::u16string_view text, int columns)
 
 std::u16string Ascii(std::string_view text)
 {
-    return std::u16string(text.begin(), text.end());
+    return {text.begin(), text.end()};
 }
 
 std::u16string BarAndPercent(int position, int total)
