@@ -36,7 +36,7 @@ int CQuillanApp::Run(char* programPath)
     QApplication::setWindowIcon(ApplicationIcon());
     InstallNoticeHandler();
     CQuillanDlg dialog;
-    dialog.exec();
+    dialog.RunModal();
     return 0;
 }
 

@@ -153,6 +153,14 @@ QLineEdit* CQuillanDlg::Edit(int id) const
     return qobject_cast<QLineEdit*>(Control(id));
 }
 
+int CQuillanDlg::RunModal()
+{
+    // exec() would make the dialog application-modal, which blocks the unowned message boxes
+    // of the workers too. Window-modal without a parent blocks nothing but its own children.
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
 void CQuillanDlg::accept() {}
 
 void CQuillanDlg::reject()

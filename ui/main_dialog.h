@@ -84,6 +84,10 @@ public:
     void OnOutputProgress(int total, int current) override;
     void OnOutputFinished(int filteredCount, int writtenCount) override;
 
+    /// Runs the dialog until it is closed. Windows it does not own, such as a worker's message
+    /// box, stay usable meanwhile.
+    int RunModal();
+
     /// Does nothing: the dialog is never closed by accepting; Enter runs OnStart instead.
     void accept() override;
     /// Closes the dialog (Esc, the close box, Alt+F4), first ending a running job.

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <atomic>
 #include <memory>
@@ -65,6 +66,14 @@ QMessageBox* WaitForOneBox()
     return VisibleBoxes().front();
 }
 
+// Clicks the middle of widget as the window system would, so that modal blocking applies.
+void ClickThroughWindow(QWidget* widget)
+{
+    QWidget* window = widget->window();
+    const QPoint centre = widget->mapTo(window, widget->rect().center());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centre);
+}
+
 } // namespace
 
 class MessageBoxTest : public QObject
@@ -78,6 +87,7 @@ private slots:
     void captionIsTheExecutableName();
     void boxOnTheDialogThreadIsModalToTheDialog();
     void workerBoxBlocksOnlyTheWorker();
+    void workerBoxAnswersWhileTheDialogRunsModally();
     void releaseWakesEveryWaitingWorker();
     void noticesBecomeMessageBoxes();
 
@@ -147,6 +157,29 @@ void MessageBoxTest::workerBoxBlocksOnlyTheWorker()
 
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     QTRY_VERIFY(worker.Returned());
+}
+
+// The program runs the dialog modally; an unowned worker box must still take the user's click.
+void MessageBoxTest::workerBoxAnswersWhileTheDialogRunsModally()
+{
+    m_dialog->hide();
+    bool answered = false;
+    bool dialogTookClick = false;
+    QTimer::singleShot(0, this, [&] {
+        {
+            MessageWorker worker(QStringLiteral("from a worker"));
+            if (QMessageBox* box = WaitForOneBox())
+                ClickThroughWindow(box->button(QMessageBox::Ok));
+            answered = QTest::qWaitFor([&worker] { return worker.Returned(); }, 1000);
+            auto* descending = m_dialog->findChild<QRadioButton*>("IDC_SORT_DESC");
+            ClickThroughWindow(descending);
+            dialogTookClick = descending->isChecked();
+        }
+        m_dialog->reject();
+    });
+    m_dialog->RunModal();
+    QVERIFY(answered);
+    QVERIFY(dialogTookClick);
 }
 
 void MessageBoxTest::releaseWakesEveryWaitingWorker()
