@@ -577,7 +577,9 @@ void StartSettingsTest::jobFromTheDialogWritesWhatTheControlsShow()
     SetEdit(IDC_MAX_LINES, "2");
     SetEdit(IDC_OUTPUT_PATH, TempPath("out.txt"));
     Start();
-    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->Button(IDOK)->isEnabled(), 10000);
+    // The output thread ends once its completion box is closed.
+    QTRY_COMPARE_WITH_TIMEOUT(m_answerer->texts.size(), 1, 10000);
+    QVERIFY(m_answerer->texts.front().contains(QString::fromUtf8("过滤数量：3条")));
     WaitForWorkers();
     QCOMPARE(ReadAll(TempPath("out.txt")),
              QByteArray("d@w.com\r\nc@z.com\r\nt1@t.com\r\nt2@t.com\r\n"));
