@@ -1,8 +1,9 @@
 // The ordered set of address lines: byte keys in one growing arena, a hash index for
-// de-duplication, and a two-thread sort on the first walk after inserts.
+// de-duplication, and a sort (on two threads) on the first walk after inserts.
 #include "engine/address_set.h"
 
 #include "engine/address_key.h"
+#include "engine/address_key_sort.h"
 #include "engine/os/huge_memory.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <system_error>
-#include <thread>
 
 namespace trelvane {
 namespace {
@@ -22,11 +21,9 @@ constexpr std::size_t maxArenaBytes = (std::size_t{1} << 32) * granuleBytes;
 constexpr std::size_t firstArenaBytes = std::size_t{64} << 10;
 // The longest LEB128 length field of a key.
 constexpr std::size_t maxLengthFieldBytes = 10;
-// Spare bytes after a key's start, so that MakeSortEntry may load 12 bytes from any key.
-constexpr std::size_t keyPadding = 12;
+// Spare bytes after every key, so that a sort window loads whole from anywhere in it.
+constexpr std::size_t keyPadding = addresskey::windowPadding;
 constexpr std::size_t fewestSlots = 64;
-// Below this many lines a second sorting thread costs more than it saves.
-constexpr std::size_t parallelSortLines = std::size_t{1} << 16;
 // How many lines ahead a walk asks for a key, to hide the memory latency of the sorted order.
 constexpr std::size_t prefetchDistance = 16;
 constexpr std::size_t prefetchSpan = 48;
@@ -70,15 +67,6 @@ std::uint32_t HashLine(std::u16string_view line)
     hash ^= hash >> 29;
     hash *= prime3;
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
-}
-
-std::uint64_t LoadBigEndian(const char* bytes, std::size_t count)
-{
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes, count);
-    if constexpr (std::endian::native == std::endian::little)
-        word = __builtin_bswap64(word);
-    return word;
 }
 
 /// Length-prefixed keys (LEB128 lengths) one after another in one buffer, which grows without
@@ -149,72 +137,6 @@ template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
         visit(granule, key);
         at = RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
     }
-}
-
-/// One line to sort: the first 12 key bytes as big-endian numbers (zero-padded) and its granule.
-struct SortEntry
-{
-    std::uint64_t prefix;
-    std::uint32_t prefixTail;
-    std::uint32_t granule;
-};
-
-// A mask keeping the first bytes (at most 8) of a big-endian word.
-std::uint64_t LeadingBytesMask(std::size_t bytes)
-{
-    return bytes >= 8 ? ~std::uint64_t{0} : ~(~std::uint64_t{0} >> (8 * bytes));
-}
-
-SortEntry MakeSortEntry(std::uint32_t granule, std::string_view key)
-{
-    // The loads stay inside the arena thanks to keyPadding; bytes past the key are masked off.
-    const std::size_t size = key.size();
-    const std::uint64_t head = LoadBigEndian(key.data(), 8) & LeadingBytesMask(size);
-    const std::uint64_t tail =
-        LoadBigEndian(key.data() + 8, 4) & LeadingBytesMask(size > 8 ? size - 8 : 0);
-    return {head, static_cast<std::uint32_t>(tail >> 32), granule};
-}
-
-// Sorts the two halves of entries at the same time; false when no second thread can be had.
-template <typename Less> bool SortHalvesInParallel(SortEntry* entries, std::size_t count, Less less)
-{
-    const std::size_t half = count / 2;
-    std::thread helper;
-    try {
-        helper = std::thread([=] { std::sort(entries, entries + half, less); });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    std::sort(entries + half, entries + count, less);
-    helper.join();
-    return true;
-}
-
-// Merges the sorted ranges [entries, middle) and [middle, end) into the granules at out.
-template <typename Less>
-void MergeGranules(const SortEntry* entries, const SortEntry* middle, const SortEntry* end,
-                   std::uint32_t* out, Less less)
-{
-    const SortEntry* left = entries;
-    const SortEntry* right = middle;
-    while (left != middle && right != end)
-        *out++ = less(*right, *left) ? (right++)->granule : (left++)->granule;
-    for (; left != middle; ++left)
-        *out++ = left->granule;
-    for (; right != end; ++right)
-        *out++ = right->granule;
-}
-
-// Sorts entries by key, on two threads for large counts, and writes the sorted granules to out.
-template <typename Less>
-void SortGranules(SortEntry* entries, std::size_t count, std::uint32_t* out, Less less)
-{
-    if (count >= parallelSortLines && SortHalvesInParallel(entries, count, less)) {
-        MergeGranules(entries, entries + count / 2, entries + count, out, less);
-        return;
-    }
-    std::sort(entries, entries + count, less);
-    std::transform(entries, entries + count, out, [](const SortEntry& e) { return e.granule; });
 }
 
 } // namespace
@@ -353,22 +275,16 @@ void AddressSet::Storage::Sort()
 {
     index.Release();
     LargeBuffer entryBuffer;
-    entryBuffer.Allocate(count * sizeof(SortEntry));
-    auto* entries = static_cast<SortEntry*>(entryBuffer.data());
-    arena.ForEachKey([&entries](std::uint32_t granule, std::string_view key) {
-        *entries++ = MakeSortEntry(granule, key);
+    entryBuffer.Allocate(count * sizeof(addresskey::SortEntry));
+    auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
+    auto* next = entries;
+    arena.ForEachKey([&next](std::uint32_t granule, std::string_view key) {
+        *next++ = addresskey::MakeSortEntry(granule, key, 0);
     });
     order.Allocate(count * sizeof(std::uint32_t));
     const KeyArena& keys = arena;
-    SortGranules(static_cast<SortEntry*>(entryBuffer.data()), count,
-                 static_cast<std::uint32_t*>(order.data()),
-                 [&keys](const SortEntry& a, const SortEntry& b) {
-                     if (a.prefix != b.prefix)
-                         return a.prefix < b.prefix;
-                     if (a.prefixTail != b.prefixTail)
-                         return a.prefixTail < b.prefixTail;
-                     return keys.KeyAt(a.granule) < keys.KeyAt(b.granule);
-                 });
+    addresskey::SortKeys(entries, entries + count, static_cast<std::uint32_t*>(order.data()),
+                         [&keys](std::uint32_t granule) { return keys.KeyAt(granule); });
     sorted = true;
 }
 

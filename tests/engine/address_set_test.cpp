@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <set>
@@ -163,6 +164,23 @@ TEST(AddressSet, ForEachStopsWhenTheVisitorSaysSo)
     EXPECT_EQ(seen, (Lines{u"a", u"b"}));
 }
 
+TEST(AddressSet, OrdersLinesThatShareLongPrefixes)
+{
+    using namespace std::string_literals;
+    const std::u16string tails[] = {u"",  u"\0"s, u"\0\0"s,  u"\0a"s,
+                                    u"a", u"B",   u"\u00e9", u"\U0001F600"};
+    std::set<std::u16string> reference;
+    for (const std::size_t shared : {11, 12, 13, 24, 30, 70, 250}) {
+        for (const auto& tail : tails)
+            reference.insert(std::u16string(shared, u'x') + tail);
+    }
+    Lines shuffled(reference.rbegin(), reference.rend());
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    const Lines expected(reference.begin(), reference.end());
+    EXPECT_EQ(WalkOf(shuffled, SetOrder::Ascending), expected);
+    EXPECT_EQ(WalkOf(shuffled, SetOrder::Descending), Reversed(expected));
+}
+
 // Random lines over a small alphabet, so that many repeat and many share long prefixes.
 std::u16string RandomLine(std::mt19937& random)
 {
@@ -202,17 +220,19 @@ TEST(AddressSet, MatchesStdSetOnRandomLines)
     }
 }
 
+// Lines in the order of their numbers; they share long prefixes, in ten groups.
 std::u16string NumberedLine(unsigned number)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "user%07u@mail.example", number);
+    char text[64];
+    std::snprintf(text, sizeof text, "%c.shared.local.part.%07u@mail.example",
+                  static_cast<char>('a' + number / 10000), number);
     return {text, text + std::char_traits<char>::length(text)};
 }
 
 // Enough lines to pass several arena and index doublings, huge-page sizes and the two-thread sort.
 TEST(AddressSet, GrowsPastArenaAndIndexSizes)
 {
-    constexpr unsigned count = 100000;
+    constexpr unsigned count = 100000; // at most 260000, for the group letters
     AddressSet set;
     for (unsigned i = 0; i < count; ++i)
         ASSERT_TRUE(set.Insert(NumberedLine(i * 7919u % count)));
