@@ -47,8 +47,7 @@ void* MapAligned(std::size_t bytes)
     const auto head = RoundUp(rawAddress, hugePageSize) - rawAddress;
     if (head != 0)
         munmap(raw, head);
-    if (head != hugePageSize)
-        munmap(raw + head + bytes, hugePageSize - head);
+    munmap(raw + head + bytes, hugePageSize - head);
     return raw + head;
 }
 
