@@ -12,19 +12,20 @@
 #include <QLineEdit>
 #include <QThread>
 
+#include <array>
 #include <optional>
 
 namespace trelvane {
 namespace {
 
 // The controls that a running job locks, in the order they are switched.
-constexpr int inputControls[] = {IDC_SORT_ASC,         IDC_SORT_DESC,       IDC_SUFFIX_NONE,
-                                 IDC_SUFFIX_DELETE,    IDC_DELETE_SUFFIXES, IDC_SUFFIX_KEEP,
-                                 IDC_KEEP_SUFFIXES,    IDC_USE_TEST,        IDC_TEST_INTERVAL,
-                                 IDC_TEST_ADDRESS,     IDC_USE_EXCLUSION,   IDC_EXCLUSION_PATH,
-                                 IDC_BROWSE_EXCLUSION, IDC_MERGE_OUTPUT,    IDC_SPLIT_OUTPUT,
-                                 IDC_MAX_LINES,        IDC_OUTPUT_PATH,     IDC_BROWSE_OUTPUT,
-                                 IDC_ADD_FILES,        IDC_REMOVE_SELECTED, IDOK};
+constexpr std::array inputControls = {IDC_SORT_ASC,         IDC_SORT_DESC,       IDC_SUFFIX_NONE,
+                                      IDC_SUFFIX_DELETE,    IDC_DELETE_SUFFIXES, IDC_SUFFIX_KEEP,
+                                      IDC_KEEP_SUFFIXES,    IDC_USE_TEST,        IDC_TEST_INTERVAL,
+                                      IDC_TEST_ADDRESS,     IDC_USE_EXCLUSION,   IDC_EXCLUSION_PATH,
+                                      IDC_BROWSE_EXCLUSION, IDC_MERGE_OUTPUT,    IDC_SPLIT_OUTPUT,
+                                      IDC_MAX_LINES,        IDC_OUTPUT_PATH,     IDC_BROWSE_OUTPUT,
+                                      IDC_ADD_FILES,        IDC_REMOVE_SELECTED, IDOK};
 
 // Why a start is refused: the message and the control that gets the focus.
 struct Refusal

@@ -4,11 +4,11 @@
 #include "tests/ui/scripted_file_dialogs.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <memory>
+#include <utility>
 
 using namespace trelvane;
 

@@ -33,7 +33,7 @@ private:
     {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(window);
-            if (!box || !box->isVisible())
+            if (box == nullptr || !box->isVisible())
                 continue;
             texts << box->text();
             owners.emplace_back(box->parentWidget());

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <utility>
 
 using namespace trelvane;
 
@@ -515,6 +516,8 @@ void StartSettingsTest::enableControlsRestoresAllFromAnyThread()
     QCOMPARE(DisabledControls().size(), lockedControls.size() + 1);
     std::thread worker([this] { m_dialog->EnableControls(true); });
     worker.join();
+    // The worker's request is carried out on the dialog's thread, not on the worker.
+    QCOMPARE(DisabledControls().size(), lockedControls.size() + 1);
     QTRY_COMPARE(DisabledControls(), QStringList{"IDC_DEDUP"});
     QVERIFY(m_dialog->Button(IDC_USE_TEST)->isChecked());
     m_dialog->EnableControls(false);
