@@ -44,6 +44,7 @@ public:
         return std::uint64_t{static_cast<std::uint32_t>(value.range)} << 32 |
                static_cast<std::uint32_t>(value.position);
     }
+    /// The range and position of a word made by Pack.
     static ProgressValue Unpack(std::uint64_t word)
     {
         return {static_cast<int>(static_cast<std::uint32_t>(word >> 32)),
