@@ -16,16 +16,6 @@
 
 #include <vector>
 
-#if defined(__SANITIZE_THREAD__)
-// Qt is not built with ThreadSanitizer: its own worker pools (image conversion for painting)
-// would be reported, and it synchronises in ways the sanitizer cannot see. Only the accesses
-// of instrumented code, ours, are checked. Each test executable includes this header once.
-extern "C" const char* __tsan_default_options()
-{
-    return "ignore_noninstrumented_modules=1";
-}
-#endif
-
 namespace trelvane::test {
 
 /// Writes text to path as bytes; fails the test when it cannot.
