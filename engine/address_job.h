@@ -59,26 +59,11 @@ protected:
     ~IProcessReport() = default;
 };
 
-/// The state of the engine: the settings of the running or last job, its sets and counts.
-struct AddressJobRecord
+/// The state of the engine: the settings of the running or last job (the JobSettings fields,
+/// written by StartJob, then the OutputSettings fields, written by StartOutput), its sets and
+/// counts.
+struct AddressJobRecord : JobSettings, OutputSettings
 {
-    // The JobSettings fields, written by StartJob.
-    SortOrder sortOrder = sortAscending;
-    bool useTestAddresses = false;
-    bool useExclusionFile = false;
-    bool deleteSuffixes = false;
-    bool keepOnlySuffixes = false;
-    std::int32_t testInterval = 0;
-    std::vector<std::u16string> testAddresses;
-    std::u16string exclusionPath;
-    std::vector<std::u16string> deleteSuffixList;
-    std::vector<std::u16string> keepSuffixList;
-
-    // The OutputSettings fields, written by StartOutput.
-    bool mergeOutput = false;
-    std::int32_t maxLinesPerVolume = 0;
-    std::u16string outputPath;
-
     AddressSet ascendingSet{SetOrder::Ascending};
     AddressSet descendingSet{SetOrder::Descending};
     std::vector<std::u16string> inputPaths;

@@ -113,20 +113,6 @@ Workers& Runner()
     return workers;
 }
 
-void CopyJobSettings(const JobSettings& settings, AddressJobRecord& job)
-{
-    job.sortOrder = settings.sortOrder;
-    job.useTestAddresses = settings.useTestAddresses;
-    job.useExclusionFile = settings.useExclusionFile;
-    job.deleteSuffixes = settings.deleteSuffixes;
-    job.keepOnlySuffixes = settings.keepOnlySuffixes;
-    job.testInterval = settings.testInterval;
-    job.testAddresses = settings.testAddresses;
-    job.exclusionPath = settings.exclusionPath;
-    job.deleteSuffixList = settings.deleteSuffixList;
-    job.keepSuffixList = settings.keepSuffixList;
-}
-
 // Shows text unless the job is being stopped; false when the job is to end now.
 bool Tell(std::u16string_view text, const StopFlag& stop)
 {
@@ -178,7 +164,7 @@ void StartJob(const JobSettings& settings)
     AddressJob.ascendingSet.Clear();
     AddressJob.descendingSet.Clear();
     AddressJob.filteredCount = 0;
-    CopyJobSettings(settings, AddressJob);
+    static_cast<JobSettings&>(AddressJob) = settings;
     Runner().stop.Reset();
     if (!Runner().Launch(&ProcessingThread))
         ShowNotice(u"创建线程失败！");
@@ -186,9 +172,7 @@ void StartJob(const JobSettings& settings)
 
 void StartOutput(const OutputSettings& settings)
 {
-    AddressJob.mergeOutput = settings.mergeOutput;
-    AddressJob.maxLinesPerVolume = settings.maxLinesPerVolume;
-    AddressJob.outputPath = settings.outputPath;
+    static_cast<OutputSettings&>(AddressJob) = settings;
     if (!Runner().Launch(&OutputThread))
         Tell(u"创建输出线程失败！", Runner().stop);
 }
