@@ -67,7 +67,9 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
 
 std::optional<FileIdentity> InputFile::Identity() const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd_, &info) != 0)
         return std::nullopt;
     return IdentityFromStat(info);
@@ -124,7 +126,9 @@ bool OutputFile::Close()
 
 std::optional<FileIdentity> IdentityOf(const std::u16string& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(ToSystemBytes(path).c_str(), &info) != 0)
         return std::nullopt;
     return IdentityFromStat(info);

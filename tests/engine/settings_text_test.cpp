@@ -29,8 +29,7 @@ TEST(SplitList, DropsEmptyTokensAndKeepsBlanks)
     };
     for (const auto& row : rows)
         EXPECT_EQ(SplitList(row.text, u','), row.expected) << row.name;
-    EXPECT_EQ(SplitList(u"qq.example|163.example", u'|'),
-              (List{u"qq.example", u"163.example"}));
+    EXPECT_EQ(SplitList(u"qq.example|163.example", u'|'), (List{u"qq.example", u"163.example"}));
     EXPECT_EQ(SplitList(u"a,b|c", u'|'), (List{u"a,b", u"c"}));
 }
 
