@@ -7,6 +7,7 @@
 #include "cli/progress_display.h"
 #include "engine/job_runner.h"
 #include "engine/notice.h"
+#include "engine/settings_text.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,16 +39,10 @@ void InstallInterruptHandler()
     sigaction(SIGTERM, &action, nullptr);
 }
 
-std::u16string Decimal(int value)
-{
-    const std::string digits = std::to_string(value);
-    return {digits.begin(), digits.end()};
-}
-
 std::u16string CompletionText(const JobCounts& counts)
 {
-    return Joined({u"输出完成！过滤数量：", Decimal(counts.filteredCount), u"条 处理后数量：",
-                   Decimal(counts.writtenCount), u"条\n"});
+    return Joined({u"输出完成！过滤数量：", DecimalText(counts.filteredCount), u"条 处理后数量：",
+                   DecimalText(counts.writtenCount), u"条\n"});
 }
 
 // Waits for the end of the job, redrawing the display meanwhile; false when a signal asked

@@ -5,6 +5,7 @@
 #include "engine/code_page.h"
 #include "engine/notice.h"
 #include "engine/os/file.h"
+#include "engine/settings_text.h"
 
 #include <algorithm>
 #include <string>
@@ -33,12 +34,6 @@ void AppendEncoded(std::u16string_view line, const CodePage& codePage, std::stri
         }
         *target++ = static_cast<char>(unit);
     }
-}
-
-std::u16string DecimalText(int number)
-{
-    const std::string digits = std::to_string(number);
-    return {digits.begin(), digits.end()};
 }
 
 // The files of one run: outputPath, then its numbered volumes. Counts the address lines whose

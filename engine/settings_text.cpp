@@ -53,6 +53,12 @@ std::int32_t ReadSignedInt(std::u16string_view text)
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+std::u16string DecimalText(int number)
+{
+    const std::string digits = std::to_string(number);
+    return {digits.begin(), digits.end()};
+}
+
 bool IsWideSpace(char16_t c)
 {
     switch (c) {

@@ -18,6 +18,9 @@ std::u16string LowerAscii(std::u16string_view text);
 /// non-numeric text, or a value beyond 32 bits, gives 0.
 std::int32_t ReadSignedInt(std::u16string_view text);
 
+/// The decimal text of number, with a minus sign when negative and no grouping.
+std::u16string DecimalText(int number);
+
 /// Whether c is white space as the wide-character classification counts it.
 bool IsWideSpace(char16_t c);
 

@@ -6,6 +6,7 @@
 #include "ui/main_dialog.h"
 
 #include "engine/job_runner.h"
+#include "engine/settings_text.h"
 #include "ui/message_box.h"
 #include "ui/report_state.h"
 #include "ui/status_bar.h"
@@ -42,12 +43,6 @@ protected:
 private:
     std::function<void()> m_service;
 };
-
-std::u16string DecimalText(int number)
-{
-    const std::string digits = std::to_string(number);
-    return {digits.begin(), digits.end()};
-}
 
 std::u16string ProcessingText(const std::u16string& path, int totalLines)
 {

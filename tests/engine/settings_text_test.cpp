@@ -64,6 +64,13 @@ TEST(ReadSignedInt, ReadsAsTheDialogNumberReadingDoes)
         EXPECT_EQ(ReadSignedInt(row.text), row.expected) << row.name;
 }
 
+TEST(DecimalText, PlainDigitsWithMinusSign)
+{
+    EXPECT_EQ(DecimalText(0), u"0");
+    EXPECT_EQ(DecimalText(1234567), u"1234567");
+    EXPECT_EQ(DecimalText(-42), u"-42");
+}
+
 TEST(IsBlank, UsesWideWhiteSpace)
 {
     EXPECT_TRUE(IsBlank(u""));
