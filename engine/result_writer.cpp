@@ -19,23 +19,6 @@ namespace {
 constexpr std::size_t blockBytes = std::size_t{1} << 20;
 constexpr std::string_view lineEnd = "\r\n";
 
-// Appends line in codePage; ASCII text, the common case, is copied without the converter.
-void AppendEncoded(std::u16string_view line, const CodePage& codePage, std::string& out)
-{
-    const std::size_t start = out.size();
-    out.resize(start + line.size());
-    char* target = out.data() + start;
-    for (const char16_t unit : line) {
-        if (unit >= 0x80) {
-            out.resize(start);
-            // Address lines were decoded with this code page, so every character has a form.
-            codePage.Encode(line, out);
-            return;
-        }
-        *target++ = static_cast<char>(unit);
-    }
-}
-
 // The files of one run: outputPath, then its numbered volumes. Counts the address lines whose
 // bytes have reached the files: a line counts once the write that carried it succeeded, and
 // stops counting if closing its file fails, since the system then vouches for none of it.
@@ -61,7 +44,8 @@ public:
 
     void AppendAddressLine(std::u16string_view line)
     {
-        AppendEncoded(line, codePage_, buffer_);
+        // Address lines were decoded with this code page, so every character has a form.
+        codePage_.Encode(line, buffer_);
         buffer_.append(lineEnd);
         ++bufferedLines_;
     }
