@@ -2,6 +2,7 @@
 #include "app/cquillan_app.h"
 
 #include "engine/code_page.h"
+#include "engine/notice.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 
@@ -35,6 +36,8 @@ int CQuillanApp::Run(char* programPath)
     QApplication::setDesktopFileName(QString::fromLatin1(desktopId));
     QApplication::setWindowIcon(ApplicationIcon());
     InstallNoticeHandler();
+    if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
+        ShowNotice(notice);
     CQuillanDlg dialog;
     dialog.RunModal();
     return 0;

@@ -1,12 +1,10 @@
 // Running a job on its processing thread and its output thread.
 #include "engine/job_runner.h"
 
-#include "engine/code_page.h"
 #include "engine/exclusion_list.h"
 #include "engine/job_runner_test_hook.h"
 #include "engine/line_reader.h"
 #include "engine/notice.h"
-#include "engine/os/file.h"
 #include "engine/process_file.h"
 #include "engine/result_writer.h"
 #include "engine/stop_flag.h"
@@ -124,7 +122,7 @@ bool Tell(std::u16string_view text, const StopFlag& stop)
 
 std::u16string InputFailureText(const std::u16string& path, int errorNumber)
 {
-    return u"读取输入文件失败！" + path + u": " + FromSystemBytes(os::ErrorText(errorNumber));
+    return FailureText(u"读取输入文件失败！", path, errorNumber);
 }
 
 // Counts and processes every input file; false when the job was stopped.

@@ -1,6 +1,9 @@
 // The installed notice operation.
 #include "engine/notice.h"
 
+#include "engine/code_page.h"
+#include "engine/os/file.h"
+
 #include <utility>
 
 namespace trelvane {
@@ -23,6 +26,13 @@ void ShowNotice(std::u16string_view text)
 {
     if (const NoticeHandler& handler = InstalledHandler())
         handler(text);
+}
+
+std::u16string FailureText(std::u16string_view message, std::u16string_view path, int errorNumber)
+{
+    std::u16string text(message);
+    text.append(path).append(u": ").append(FromSystemBytes(os::ErrorText(errorNumber)));
+    return text;
 }
 
 } // namespace trelvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace trelvane {
@@ -14,5 +15,9 @@ void SetNoticeHandler(NoticeHandler handler);
 
 /// Shows text through the installed handler, on the calling thread; without one, does nothing.
 void ShowNotice(std::u16string_view text);
+
+/// A failure text that says what failed, where and why: message + path + ": " + the system's
+/// text for errorNumber.
+std::u16string FailureText(std::u16string_view message, std::u16string_view path, int errorNumber);
 
 } // namespace trelvane

@@ -47,7 +47,8 @@ private:
     int error_ = 0;
 };
 
-/// A file created (or emptied) for writing. Closed on destruction, without error report.
+/// A file for writing, made beside the file it is to replace. Closed on destruction, without
+/// error report; a new file stays until it is renamed (ReplaceFile) or removed (RemoveFile).
 class OutputFile
 {
 public:
@@ -56,9 +57,18 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    /// Creates path or empties it; returns false (errno in Error()) when it cannot be opened.
-    bool Open(const std::u16string& path);
+    /// Closes the current file, then creates a new, empty file in the folder of finalPath under
+    /// a hidden name that no file had: "." + finalPath's own name + ".trelvane-" + the process
+    /// id + "-" + a number + ".tmp", created exclusively; Path() gives its name. When finalPath
+    /// is a device, a pipe or a socket, it is opened for writing itself instead and Path() is
+    /// empty: there is nothing to replace. Fails (errno in Error()) when the folder does not
+    /// take the new file or when finalPath is a folder, so that a result that could never be
+    /// put in place is told before anything is written.
+    bool CreateBeside(const std::u16string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
+    /// The path of the new file made by the last successful CreateBeside; empty when it opened
+    /// finalPath itself.
+    const std::u16string& Path() const { return path_; }
     /// Writes all size bytes; false on failure (disk full, ...).
     bool Write(const char* data, std::size_t size);
     /// Closes the file; false when the close reports a failure. Closing a closed file is true.
@@ -68,6 +78,7 @@ public:
 private:
     int fd_ = -1;
     int error_ = 0;
+    std::u16string path_;
 };
 
 /// The identity of the file at path, or nullopt when it cannot be taken.
@@ -75,5 +86,9 @@ std::optional<FileIdentity> IdentityOf(const std::u16string& path);
 
 /// Removes the file at path; false when it could not be removed.
 bool RemoveFile(const std::u16string& path);
+
+/// Renames from to to in one step, replacing a file named to; returns 0, or the errno of the
+/// failure, when nothing was changed.
+int ReplaceFile(const std::u16string& from, const std::u16string& to);
 
 } // namespace trelvane::os

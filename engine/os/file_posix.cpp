@@ -3,7 +3,9 @@
 
 #include "engine/code_page.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,17 +83,44 @@ OutputFile::~OutputFile()
         ::close(fd_);
 }
 
-bool OutputFile::Open(const std::u16string& path)
+bool OutputFile::CreateBeside(const std::u16string& finalPath)
 {
+    static std::atomic<unsigned> sequence{0};
     Close();
     error_ = 0;
-    const std::string bytes = ToSystemBytes(path);
-    fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        error_ = errno;
+    const std::string finalBytes = ToSystemBytes(finalPath);
+    path_.clear();
+    struct stat info
+    {
+    };
+    const bool exists = ::stat(finalBytes.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        error_ = EISDIR;
         return false;
     }
-    return true;
+    // A device or a pipe (/dev/null, a FIFO) must not be replaced by a file: write to it.
+    if (exists && !S_ISREG(info.st_mode)) {
+        fd_ = ::open(finalBytes.c_str(), O_WRONLY | O_CLOEXEC);
+        error_ = fd_ < 0 ? errno : 0;
+        return fd_ >= 0;
+    }
+    const std::size_t slash = finalBytes.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    // Another process may have left a file of the same name (after a crash, with a reused pid).
+    for (;;) {
+        const std::string bytes =
+            finalBytes.substr(0, nameStart) + "." + finalBytes.substr(nameStart) + ".trelvane-" +
+            std::to_string(::getpid()) + "-" + std::to_string(sequence.fetch_add(1)) + ".tmp";
+        fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            path_ = FromSystemBytes(bytes);
+            return true;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            return false;
+        }
+    }
 }
 
 bool OutputFile::Write(const char* data, std::size_t size)
@@ -137,6 +166,11 @@ std::optional<FileIdentity> IdentityOf(const std::u16string& path)
 bool RemoveFile(const std::u16string& path)
 {
     return ::unlink(ToSystemBytes(path).c_str()) == 0;
+}
+
+int ReplaceFile(const std::u16string& from, const std::u16string& to)
+{
+    return std::rename(ToSystemBytes(from).c_str(), ToSystemBytes(to).c_str()) == 0 ? 0 : errno;
 }
 
 } // namespace trelvane::os

@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 using namespace trelvane;
@@ -193,7 +195,9 @@ void ProgressDisplayTest::failureBoxStillEndsWithTheCompletionTexts()
     StartFromDialog(*m_dialog, {PathOf("a.txt")}, PathOf("missing/out.txt"));
 
     QVERIFY(WaitForBoxCount(1));
-    QCOMPARE(VisibleBoxes().front()->text(), QStringLiteral("打开输出文件失败！"));
+    QCOMPARE(VisibleBoxes().front()->text(), QStringLiteral("打开输出文件失败！") +
+                                                 PathOf("missing/out.txt") + QStringLiteral(": ") +
+                                                 QString::fromLocal8Bit(std::strerror(ENOENT)));
     QVERIFY(!m_history->Texts().contains(CompletionStatus(0, 0)));
     CloseBoxes();
 
