@@ -61,9 +61,10 @@ public:
     /// a hidden name that no file had: "." + finalPath's own name + ".trelvane-" + the process
     /// id + "-" + a number + ".tmp", created exclusively; Path() gives its name. When finalPath
     /// is a device, a pipe or a socket, it is opened for writing itself instead and Path() is
-    /// empty: there is nothing to replace. Fails (errno in Error()) when the folder does not
-    /// take the new file or when finalPath is a folder, so that a result that could never be
-    /// put in place is told before anything is written.
+    /// empty: there is nothing to replace. A new file takes the permissions of the file it is to
+    /// replace. Fails (errno in Error()) when the folder does not take the new file, when
+    /// finalPath is a folder or a file this process may not write, so that a result that could
+    /// never be put in place is told before anything is written.
     bool CreateBeside(const std::u16string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
     /// The path of the new file made by the last successful CreateBeside; empty when it opened

@@ -104,6 +104,11 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
         error_ = fd_ < 0 ? errno : 0;
         return fd_ >= 0;
     }
+    // A file that may not be written is not replaced either.
+    if (exists && ::access(finalBytes.c_str(), W_OK) != 0) {
+        error_ = errno;
+        return false;
+    }
     const std::size_t slash = finalBytes.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     // Another process may have left a file of the same name (after a crash, with a reused pid).
@@ -114,6 +119,9 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
         fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             path_ = FromSystemBytes(bytes);
+            // The result keeps the permissions of the file it replaces (a private list stays so).
+            if (exists)
+                ::fchmod(fd_, info.st_mode & 07777);
             return true;
         }
         if (errno != EEXIST) {

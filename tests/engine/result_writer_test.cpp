@@ -164,6 +164,20 @@ TEST_F(ResultWriterTest, LeavesVolumesOfAnEarlierRunBeyondItsOwnUntouched)
                                                  "out.txt.part2.txt", "out.txt.part3.txt"}));
 }
 
+TEST_F(ResultWriterTest, ReplacedFileKeepsItsPermissions)
+{
+    namespace fs = std::filesystem;
+    dir.Write("out.txt", "earlier\r\n");
+    fs::permissions(dir.Path() / "out.txt", fs::perms::owner_read | fs::perms::owner_write);
+    Fill({"a"});
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a"}));
+    EXPECT_EQ(fs::status(dir.Path() / "out.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(ResultWriterTest, InsertsTestBlocksAndTreatsCountsBelowOneAsOff)
 {
     struct Case
