@@ -30,15 +30,20 @@ void OnStopSignal(int signal)
 }
 
 // Ctrl-C, kill and a closed terminal stop the job; a second signal ends the process at once,
-// since each handler is reset by its first call.
+// since each handler is reset by its first call. A signal the caller ignores (nohup, a
+// background job of a script) stays ignored.
 void InstallStopHandlers()
 {
     struct sigaction action = {};
     action.sa_handler = &OnStopSignal;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
 }
 
 std::u16string CompletionText(const JobCounts& counts)

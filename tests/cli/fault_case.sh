@@ -10,6 +10,9 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
 
+# Job control: background jobs get SIGINT, which a script's background jobs otherwise ignore.
+set -m
+
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -164,6 +167,17 @@ sigterm_in_output)
 sighup_in_output)
     signal_in_output HUP
     expect_status "$status" 129
+    ;;
+sighup_ignored)
+    # Under nohup a hangup does not stop the job.
+    addresses 300000 > input.txt
+    nohup "$cli" -o out.txt input.txt > stdout 2> stderr &
+    pid=$!
+    sleep 0.2
+    kill -HUP "$pid"
+    wait "$pid"
+    expect_status $? 0
+    [ "$(wc -l < out.txt)" = 300000 ] || fail "out.txt holds $(wc -l < out.txt) lines"
     ;;
 stdout_full)
     addresses 3 > input.txt
