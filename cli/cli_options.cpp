@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -158,9 +159,20 @@ std::u16string LowerFirstLetter(std::u16string text)
     return text;
 }
 
-// Whether the exclusion file can be opened and read; the error text names the flag if not.
+// The path that a file argument names: "-" is the standard input.
+std::u16string FilePath(const std::u16string& argument)
+{
+    return argument == u"-" ? os::StandardInputPath() : argument;
+}
+
+// Whether the exclusion file can be opened and read; the error text names the flag if not. A
+// pipe or FIFO is not opened here: that could take bytes or a writer from the job, which reads
+// it once.
 std::u16string CheckExclusionFile(const std::u16string& path)
 {
+    const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
+    if (identity && !identity->isRegular && !identity->isDirectory)
+        return {};
     os::InputFile file(path);
     char byte = 0;
     if (file.IsOpen() && file.Read(&byte, 1) >= 0)
@@ -208,7 +220,7 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
         job.testAddresses = SplitList(*raw.testAddresses, testAddressDelimiter);
     job.useExclusionFile = raw.exclude.has_value();
     if (job.useExclusionFile)
-        job.exclusionPath = *raw.exclude;
+        job.exclusionPath = FilePath(*raw.exclude);
     job.deleteSuffixes = raw.deleteSuffixes.has_value();
     if (job.deleteSuffixes)
         job.deleteSuffixList = SplitList(LowerAscii(*raw.deleteSuffixes), suffixDelimiter);
@@ -217,7 +229,8 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
         job.keepSuffixList = SplitList(LowerAscii(*raw.keepSuffixes), suffixDelimiter);
     options.outputSettings.mergeOutput = !raw.split.has_value();
     options.outputSettings.outputPath = *raw.output;
-    options.inputPaths = raw.inputs;
+    std::transform(raw.inputs.begin(), raw.inputs.end(), std::back_inserter(options.inputPaths),
+                   FilePath);
     options.quiet = raw.quiet;
 }
 
@@ -246,7 +259,7 @@ CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments)
     if (error.empty())
         error = ReadCounts(raw, options);
     if (error.empty() && raw.exclude)
-        error = CheckExclusionFile(*raw.exclude);
+        error = CheckExclusionFile(FilePath(*raw.exclude));
     if (!error.empty())
         return UsageError(std::move(error));
     FillSettings(raw, options);

@@ -12,6 +12,12 @@ NoticeHandler& InstalledHandler()
     return handler;
 }
 
+JobAbortHandler& InstalledAbortHandler()
+{
+    static JobAbortHandler handler;
+    return handler;
+}
+
 } // namespace
 
 void SetNoticeHandler(NoticeHandler handler)
@@ -23,6 +29,17 @@ void ShowNotice(std::u16string_view text)
 {
     if (const NoticeHandler& handler = InstalledHandler())
         handler(text);
+}
+
+void SetJobAbortHandler(JobAbortHandler handler)
+{
+    InstalledAbortHandler() = std::move(handler);
+}
+
+void NotifyJobAborted()
+{
+    if (const JobAbortHandler& handler = InstalledAbortHandler())
+        handler();
 }
 
 } // namespace trelvane

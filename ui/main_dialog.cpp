@@ -1,6 +1,8 @@
 // The main dialog's construction, layout, start state and closing.
 #include "ui/main_dialog.h"
 
+#include "engine/notice.h"
+
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialogs.h"
@@ -128,14 +130,17 @@ CQuillanDlg::CQuillanDlg(std::unique_ptr<IFileDialogs> fileDialogs, QWidget* par
     SetStartState();
     AllowWorkerMessages();
     AddressJob.report = this;
+    SetJobAbortHandler([this] { OnJobAborted(); });
 }
 
 CQuillanDlg::~CQuillanDlg()
 {
     // A running job ends before the window goes, and a later report must not reach it.
     StopJobForClose();
-    if (AddressJob.report == this)
+    if (AddressJob.report == this) {
         AddressJob.report = nullptr;
+        SetJobAbortHandler(nullptr);
+    }
 }
 
 QWidget* CQuillanDlg::Control(int id) const

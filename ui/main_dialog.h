@@ -83,6 +83,9 @@ public:
     void OnProcessingFinished() override;
     void OnOutputProgress(int total, int current) override;
     void OnOutputFinished(int filteredCount, int writtenCount) override;
+    /// Ends the display of a job that stopped on a failure, after its message box: the
+    /// controls are enabled again for the next job. Runs on the worker.
+    void OnJobAborted();
 
     /// Runs the dialog until it is closed. Windows it does not own, such as a worker's message
     /// box, stay usable meanwhile.
