@@ -13,9 +13,9 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>

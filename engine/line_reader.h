@@ -39,8 +39,8 @@ struct ReadOutcome
 struct CutLine
 {
     std::int64_t number = 0; ///< number of the line in the stream, from 1
-    std::string_view bytes; ///< the line's bytes without its LF; empty when overLong
-    bool overLong = false;  ///< the line had more than the cutter's maximum of bytes
+    std::string_view bytes;  ///< the line's bytes without its LF; empty when overLong
+    bool overLong = false;   ///< the line had more than the cutter's maximum of bytes
 };
 
 /// Cuts a byte stream, fed in blocks of any size, into LF-ended lines.

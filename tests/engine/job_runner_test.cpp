@@ -430,6 +430,5 @@ TEST(ReportedCount, SaturatesAtTheLargestInt)
     EXPECT_EQ(ReportedCount(3000000000LL * 3), 2147483647);
 }
 
-
 } // namespace
 } // namespace trelvane
