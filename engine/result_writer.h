@@ -15,6 +15,8 @@ namespace trelvane {
 /// close stops writing, is told, and reports only the lines that reached the files: a line counts
 /// once the write that carried it succeeded, unless closing its file then fails. When stop is
 /// requested it ends within one line, removes every file it opened and reports nothing more.
+/// An exception (out of memory) before OnOutputFinished removes every file it opened too, and
+/// passes on.
 void WriteResults(const AddressJobRecord& job, const AddressSet& set, const StopFlag* stop);
 
 } // namespace trelvane
