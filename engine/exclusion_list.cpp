@@ -97,6 +97,7 @@ bool JobExclusions::Reload()
         return true;
     const std::int64_t openedAt = NowNanoseconds();
     os::InputFile file(path_);
+    error_ = file.Error();
     if (!file.IsOpen())
         return false;
     // Taken from the open file before reading, so a change during the read shows next time.
@@ -104,12 +105,15 @@ bool JobExclusions::Reload()
     if (identity && identity == loaded_)
         return true;
     std::string bytes;
-    if (!ReadWhole(file, bytes, stop_))
+    if (!ReadWhole(file, bytes, stop_)) {
+        error_ = file.Error();
         return false;
+    }
     lines_.Clear();
     AddExclusionLines(lines_, bytes, SystemCodePage());
     loaded_ = identity && IsSettled(*identity, openedAt) ? identity : std::nullopt;
     loadedForJob_ = !file.IsRegular();
+    hasLoaded_ = true;
     return true;
 }
 

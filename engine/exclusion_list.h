@@ -36,6 +36,10 @@ public:
     /// regular and was loaded. When it cannot be read (or a stop came during the read), keeps
     /// the lines last loaded (none before the first success) and returns false.
     bool Reload();
+    /// Whether a load has succeeded since construction.
+    bool HasLoaded() const { return hasLoaded_; }
+    /// errno of the last failed Reload, 0 when none failed.
+    int Error() const { return error_; }
     /// Whether the lines last loaded hold one equal to line.
     bool Contains(std::u16string_view line) const { return lines_.Contains(line); }
 
@@ -45,6 +49,8 @@ private:
     AddressSet lines_;
     std::optional<os::FileIdentity> loaded_;
     bool loadedForJob_ = false;
+    bool hasLoaded_ = false;
+    int error_ = 0;
 };
 
 } // namespace trelvane

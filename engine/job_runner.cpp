@@ -131,6 +131,12 @@ std::u16string InputFailureText(const std::u16string& path, int errorNumber)
     return u"读取输入文件失败！" + path + u": " + FromSystemBytes(os::ErrorText(errorNumber));
 }
 
+// A failure after which the job cannot go on: it ends without output, told with text.
+struct JobFailure
+{
+    std::u16string text;
+};
+
 // Whether path names a file whose bytes can be read only once (a pipe, a FIFO, a device).
 bool IsStreamed(const std::u16string& path)
 {
@@ -170,11 +176,8 @@ private:
             if (!count.outcome.ok)
                 return Tell(InputFailureText(path, count.outcome.errorNumber), stop_);
         }
-        if (job_.useExclusionFile && !exclusions_.Reload() && !exclusionFailureShown_) {
-            exclusionFailureShown_ = true;
-            if (!Tell(u"读取排除文件失败！", stop_))
-                return false;
-        }
+        if (job_.useExclusionFile && !ReloadExclusions())
+            return false;
         const FileOutcome outcome =
             ProcessFile(job_, job_.ChosenSet(), path, ReportedCount(count.lines),
                         job_.useExclusionFile ? &exclusions_ : nullptr, &stop_);
@@ -186,6 +189,21 @@ private:
             !Tell(u"输入文件在读取时被修改！" + path, stop_))
             return false;
         return !outcome.countSaturated || TellSaturationOnce();
+    }
+
+    // Reloads the exclusion lines; false when the job was stopped. Without a list ever loaded
+    // the job cannot go on: it would write the very addresses that were to be left out.
+    bool ReloadExclusions()
+    {
+        if (exclusions_.Reload() || stop_.IsRequested())
+            return !stop_.IsRequested();
+        if (!exclusions_.HasLoaded())
+            throw JobFailure{u"读取排除文件失败！" + job_.exclusionPath + u": " +
+                             FromSystemBytes(os::ErrorText(exclusions_.Error()))};
+        if (exclusionFailureShown_)
+            return true;
+        exclusionFailureShown_ = true;
+        return Tell(u"读取排除文件失败！", stop_);
     }
 
     bool TellSaturationOnce()
@@ -222,10 +240,12 @@ void AbortJob(std::u16string_view text)
 // Runs a worker's routine; an exception that escapes it ends the job instead of the process.
 void RunGuarded(Routine routine)
 {
-    std::u16string_view failure;
+    std::u16string failure;
     try {
         routine(AddressJob);
         return;
+    } catch (const JobFailure& jobFailure) {
+        failure = jobFailure.text;
     } catch (const std::bad_alloc&) {
         failure = u"内存不足，作业已停止！";
     } catch (...) {

@@ -204,18 +204,26 @@ TEST_F(JobRunnerTest, UnreadableInputIsToldWithItsPathAndTheJobGoesOn)
     EXPECT_EQ(Out("out.txt"), "a@x\r\n");
 }
 
-TEST_F(JobRunnerTest, UnreadableExclusionFileIsToldOncePerJob)
+// Without an exclusion list ever loaded, writing would mail the addresses it leaves out: the job
+// ends without output, told with the path and the reason.
+TEST_F(JobRunnerTest, ExclusionFileThatCannotBeLoadedEndsTheJobWithoutOutput)
 {
     AddressJob.inputPaths = {Input("1.txt", "a@x\n"), Input("2.txt", "b@x\n")};
     JobSettings settings;
     settings.useExclusionFile = true;
     settings.exclusionPath = dir.Wide("no-exclusions.txt");
     ChainingReport report(Output("out.txt"));
+    int aborted = 0;
+    SetJobAbortHandler([&aborted] { ++aborted; });
 
     Run(report, settings);
+    SetJobAbortHandler(nullptr);
 
-    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！"}));
-    EXPECT_EQ(Out("out.txt"), "a@x\r\nb@x\r\n");
+    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！" + Utf8(settings.exclusionPath) + ": " +
+                                      os::ErrorText(ENOENT)}));
+    EXPECT_EQ(aborted, 1);
+    EXPECT_FALSE(HasCall(report.Calls(), "processed"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
 }
 
 TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
