@@ -4,7 +4,7 @@
 set -eu
 packages="build-essential cmake ninja-build pkg-config libicu-dev libgtest-dev time"
 if [ "${1:-}" != "--no-gui" ]; then
-    packages="$packages qt6-base-dev libgl-dev fonts-wqy-microhei xvfb xauth desktop-file-utils appstream"
+    packages="$packages qt6-base-dev libgl-dev fonts-wqy-microhei xvfb xauth desktop-file-utils appstream qt6-translations-l10n"
 fi
 missing=""
 for package in $packages; do
