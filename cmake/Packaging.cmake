@@ -1,6 +1,7 @@
 # The Debian package: cpack --preset release writes build/release/trelvane_<version>_<arch>.deb.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME trelvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Orrisdale)
 set(CPACK_PACKAGE_CONTACT "Trelvane maintainers <trelvane@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "organise lists of e-mail addresses before a mass mailing")

@@ -17,7 +17,7 @@ cpack --preset release
 version=$(sed -n 's/^project(Trelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb="$(pwd)/build/release/trelvane_${version}_$(dpkg --print-architecture).deb"
 echo "== lintian $deb"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 --display-info "$deb"
 
 installed_before=no
 dpkg-query -W -f='${Status}' trelvane 2>/dev/null | grep -q "install ok installed" &&
