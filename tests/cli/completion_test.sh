@@ -22,7 +22,7 @@ check()
     _trelvane_cli trelvane-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}" \
         2>/dev/null
     local got
-    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd ' ')
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
     if [ "$got" != "$expected" ]; then
         echo "completing '$*': expected '$expected', got '$got'"
         failures=$((failures + 1))
