@@ -35,7 +35,7 @@ int main(int argc, char** argv)
         WriteToStdout(VersionText());
         return exitSuccess;
     case CliAction::UsageError:
-        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n"}));
+        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n请使用 --help 查看用法。\n"}));
         return exitUsageError;
     case CliAction::RunJob:
         break;

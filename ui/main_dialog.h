@@ -54,6 +54,9 @@ public:
 
     /// Asks for input files and appends each to the list and to AddressJob.inputPaths.
     void OnAddFiles();
+    /// Appends each path, in order, as a row of its file name and to AddressJob.inputPaths;
+    /// files dropped on the list arrive here too.
+    void AddInputFiles(const QStringList& paths);
     /// Removes the selected rows, and for each the first input path of that file name.
     void OnRemoveSelected();
     /// Removes the first input path whose file name is name; false when none has it.
