@@ -5,6 +5,7 @@
 #include "engine/notice.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/toolkit_translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -35,6 +36,9 @@ int CQuillanApp::Run(char* programPath)
     QApplication::setApplicationVersion(QStringLiteral(TRELVANE_VERSION));
     QApplication::setDesktopFileName(QString::fromLatin1(desktopId));
     QApplication::setWindowIcon(ApplicationIcon());
+    // The program speaks Chinese whatever the locale; without the catalogue Qt's texts stay
+    // English.
+    InstallToolkitTranslations();
     InstallNoticeHandler();
     if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
         ShowNotice(notice);

@@ -84,6 +84,7 @@ int RunJob(const CliOptions& options, bool showProgress)
         display.PrintMessage(Joined({u"trelvane-cli: ", text}));
         report.OnNotice(text);
     });
+    SetJobAbortHandler([&report] { report.OnJobAborted(); });
     AddressJob.report = &report;
     AddressJob.inputPaths.insert(AddressJob.inputPaths.end(), options.inputPaths.begin(),
                                  options.inputPaths.end());
@@ -91,6 +92,7 @@ int RunJob(const CliOptions& options, bool showProgress)
     const bool ended = AwaitEnd(report, display);
     WaitForWorkers();
     SetNoticeHandler(nullptr);
+    SetJobAbortHandler(nullptr);
     AddressJob.report = nullptr;
     display.Clear();
     if (!ended) {

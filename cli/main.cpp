@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     case CliAction::ShowVersion:
         return WriteToStdout(VersionText()) ? exitSuccess : exitJobFailure;
     case CliAction::UsageError:
-        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n"}));
+        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n请使用 --help 查看用法。\n"}));
         return exitUsageError;
     case CliAction::RunJob:
         break;

@@ -15,6 +15,12 @@ NoticeHandler& InstalledHandler()
     return handler;
 }
 
+JobAbortHandler& InstalledAbortHandler()
+{
+    static JobAbortHandler handler;
+    return handler;
+}
+
 } // namespace
 
 void SetNoticeHandler(NoticeHandler handler)
@@ -33,6 +39,17 @@ std::u16string FailureText(std::u16string_view message, std::u16string_view path
     std::u16string text(message);
     text.append(path).append(u": ").append(FromSystemBytes(os::ErrorText(errorNumber)));
     return text;
+}
+
+void SetJobAbortHandler(JobAbortHandler handler)
+{
+    InstalledAbortHandler() = std::move(handler);
+}
+
+void NotifyJobAborted()
+{
+    if (const JobAbortHandler& handler = InstalledAbortHandler())
+        handler();
 }
 
 } // namespace trelvane

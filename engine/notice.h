@@ -20,4 +20,15 @@ void ShowNotice(std::u16string_view text);
 /// text for errorNumber.
 std::u16string FailureText(std::u16string_view message, std::u16string_view path, int errorNumber);
 
+/// Takes the end of a job that stopped on a failure without OnOutputFinished (out of memory,
+/// an error on a worker thread); called on that worker after the notice that tells why. The
+/// front end may then start another job. A job stopped on request never sends it.
+using JobAbortHandler = std::function<void()>;
+
+/// Installs the front end's operation for an aborted job; set it before the first job starts.
+void SetJobAbortHandler(JobAbortHandler handler);
+
+/// Calls the installed abort handler, on the calling thread; without one, does nothing.
+void NotifyJobAborted();
+
 } // namespace trelvane

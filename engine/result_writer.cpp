@@ -182,6 +182,19 @@ public:
 
     void Run()
     {
+        try {
+            RunUnguarded();
+        } catch (...) {
+            // A failure on the way (out of memory) leaves no partial output behind.
+            if (!reported_)
+                out_.Discard();
+            throw;
+        }
+    }
+
+private:
+    void RunUnguarded()
+    {
         if (Stopped())
             return;
         if (!out_.OpenFirst()) {
@@ -205,7 +218,6 @@ public:
         Report(placed);
     }
 
-private:
     bool Stopped() const { return stop_ != nullptr && stop_->IsRequested(); }
 
     // Encodes the test block and tells the user about entries that cannot be written; false
@@ -227,13 +239,13 @@ private:
     // Walks the set; false when a write or a later open fails. Returns early on a stop.
     bool WriteSet()
     {
-        const int total = static_cast<int>(set_.Size());
-        int position = 0;
+        const int total = ReportedCount(static_cast<std::int64_t>(set_.Size()));
+        std::int64_t position = 0;
         bool ok = true;
         set_.ForEach([&](std::u16string_view line) {
             if (Stopped())
                 return false;
-            job_.report->OnOutputProgress(total, ++position);
+            job_.report->OnOutputProgress(total, ReportedCount(++position));
             if (Stopped())
                 return false;
             if (line.empty() || !IsKept(job_, line))
@@ -259,8 +271,10 @@ private:
 
     void Report(int writtenCount)
     {
-        if (!Stopped())
-            job_.report->OnOutputFinished(job_.filteredCount, writtenCount);
+        if (Stopped())
+            return;
+        reported_ = true;
+        job_.report->OnOutputFinished(job_.filteredCount, writtenCount);
     }
 
     const AddressJobRecord& job_;
@@ -272,6 +286,7 @@ private:
     int linesPerVolume_ = 0;
     int handedLines_ = 0;
     int testCounter_ = 0;
+    bool reported_ = false;
 };
 
 } // namespace

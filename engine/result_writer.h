@@ -17,7 +17,9 @@ namespace trelvane {
 /// reason, and reports 0 written: earlier files stay as they were. A failed rename is told the
 /// same way; the volumes before it are in place and counted, it and the later ones keep their
 /// earlier content. When stop is requested it ends within one line, removes its temporary files
-/// and reports nothing more.
+/// and reports nothing more. An
+/// exception (out of memory) before OnOutputFinished removes its temporary files too, and passes
+/// on.
 void WriteResults(const AddressJobRecord& job, const AddressSet& set, const StopFlag* stop);
 
 } // namespace trelvane

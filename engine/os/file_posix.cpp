@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@ FileIdentity IdentityFromStat(const struct stat& info)
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * nanosPerSecond + info.st_mtim.tv_nsec;
     identity.changedNanoseconds =
         static_cast<std::int64_t>(info.st_ctim.tv_sec) * nanosPerSecond + info.st_ctim.tv_nsec;
+    identity.isRegular = S_ISREG(info.st_mode);
+    identity.isDirectory = S_ISDIR(info.st_mode);
     return identity;
 }
 
@@ -40,12 +43,19 @@ std::string ErrorText(int errorNumber)
 InputFile::InputFile(const std::u16string& path)
 {
     const std::string bytes = ToSystemBytes(path);
-    fd_ = ::open(bytes.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer, beyond any stop request.
+    // It changes nothing for a regular file.
+    fd_ = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = errno;
         return;
     }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    struct stat info
+    {
+    };
+    regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular_)
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 InputFile::~InputFile()
@@ -57,11 +67,25 @@ InputFile::~InputFile()
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
 {
     for (;;) {
+        // A FIFO that never had a writer does not report readable, so the wait ends only when
+        // a writer has sent data or gone, or the time is up.
+        if (!regular_) {
+            pollfd ready{fd_, POLLIN, 0};
+            const int polled = ::poll(&ready, 1, readWaitMs);
+            if (polled == 0)
+                return noDataYet;
+            if (polled < 0 && errno != EINTR) {
+                error_ = errno;
+                return -1;
+            }
+        }
         const ssize_t count = ::read(fd_, buffer, size);
         if (count >= 0)
             return count;
         if (errno == EINTR)
             continue;
+        if (errno == EAGAIN)
+            return noDataYet;
         error_ = errno;
         return -1;
     }
@@ -169,6 +193,11 @@ std::optional<FileIdentity> IdentityOf(const std::u16string& path)
     if (::stat(ToSystemBytes(path).c_str(), &info) != 0)
         return std::nullopt;
     return IdentityFromStat(info);
+}
+
+std::u16string StandardInputPath()
+{
+    return u"/dev/stdin";
 }
 
 bool RemoveFile(const std::u16string& path)
