@@ -50,7 +50,7 @@ sigterm_on_silent_fifo)
     watchdog=$!
     wait $pid; status=$?
     kill $watchdog 2> /dev/null
-    expect 130 - ;;
+    expect 143 - ;;
 # Less memory than the job needs: told, exit 1, no output file.
 out_of_memory)
     ( ulimit -v 100000 && seq 1 4000000 | sed 's/$/@x.example/' |
