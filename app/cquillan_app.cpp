@@ -3,9 +3,9 @@
 
 #include "engine/code_page.h"
 #include "engine/notice.h"
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
-#include "ui/toolkit_translations.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/toolkit_translations.h"
 
 #include <QApplication>
 #include <QIcon>

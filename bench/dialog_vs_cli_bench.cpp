@@ -5,9 +5,9 @@
 // The dialog runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "cli/cli_report.h"
 #include "engine/job_runner.h"
-#include "ui/control_ids.h"
-#include "ui/main_dialog.h"
-#include "ui/status_bar.h"
+#include "ui/dialog/control_ids.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/status_bar.h"
 
 #include <QAbstractButton>
 #include <QApplication>

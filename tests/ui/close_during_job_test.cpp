@@ -3,7 +3,7 @@
 // earlier run keeps its content and no temporary file is left.
 #include "engine/job_runner.h"
 #include "tests/ui/report_test_support.h"
-#include "ui/message_box.h"
+#include "ui/qt/message_box.h"
 
 #include <QDir>
 #include <QTemporaryDir>

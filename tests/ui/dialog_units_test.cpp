@@ -1,5 +1,5 @@
 // Dialog units: conversion to pixels and widening to hold a text.
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QTest>
 

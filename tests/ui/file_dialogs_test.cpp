@@ -1,9 +1,9 @@
 // The toolkit's file dialogs: filters, results, default suffix, overwrite prompt, and that a
 // run leaves nothing in a fresh home folder.
-#include "ui/file_dialogs.h"
+#include "ui/qt/file_dialogs.h"
 
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/message_box.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,7 @@
 // The input file list: adding files with the button or by dropping them, removing the selected
 // rows, and file names of paths.
-#include "ui/main_dialog.h"
+#include "ui/dialog/file_list.h"
+#include "ui/qt/main_dialog.h"
 
 #include "tests/ui/scripted_file_dialogs.h"
 
@@ -149,7 +150,7 @@ void InputFilesTest::fileNameOf()
 {
     QFETCH(QString, path);
     QFETCH(QString, name);
-    QCOMPARE(QString::fromStdU16String(CQuillanDlg::FileNameOf(path.toStdU16String())), name);
+    QCOMPARE(QString::fromStdU16String(FileNameOf(path.toStdU16String())), name);
 }
 
 void InputFilesTest::addAppendsNamesAndFullPaths_data()
@@ -330,7 +331,7 @@ void InputFilesTest::removeInputPathTakesTheFirstExactName()
     QFETCH(bool, removed);
     QFETCH(QStringList, left);
     AddressJob.inputPaths = U16Strings(paths);
-    QCOMPARE(m_dialog->RemoveInputPath(name.toStdU16String()), removed);
+    QCOMPARE(RemoveInputPath(AddressJob.inputPaths, name.toStdU16String()), removed);
     QCOMPARE(QStrings(AddressJob.inputPaths), left);
 }
 

@@ -1,7 +1,7 @@
 // The main dialog's controls, start state, radio groups, keyboard handling, tab order and text fit.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
-#include "ui/status_bar.h"
+#include "ui/qt/status_bar.h"
 
 #include <QApplication>
 #include <QCheckBox>

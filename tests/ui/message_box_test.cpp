@@ -1,8 +1,8 @@
 // The message box on the dialog's thread and on worker threads, and releasing waiting workers.
-#include "ui/message_box.h"
+#include "ui/qt/message_box.h"
 
 #include "engine/notice.h"
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include <QApplication>
 #include <QMessageBox>

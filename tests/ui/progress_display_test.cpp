@@ -3,7 +3,7 @@
 #include "engine/job_runner.h"
 #include "engine/job_runner_test_hook.h"
 #include "tests/ui/report_test_support.h"
-#include "ui/message_box.h"
+#include "ui/qt/message_box.h"
 
 #include <QTemporaryDir>
 

@@ -2,9 +2,9 @@
 // shown, and the message boxes of a job.
 #pragma once
 
-#include "ui/control_ids.h"
-#include "ui/main_dialog.h"
-#include "ui/status_bar.h"
+#include "ui/dialog/control_ids.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/status_bar.h"
 
 #include <QAbstractButton>
 #include <QApplication>

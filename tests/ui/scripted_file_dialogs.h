@@ -1,7 +1,7 @@
 // A stand-in for the file dialogs that gives queued answers instead of asking anyone.
 #pragma once
 
-#include "ui/file_dialogs.h"
+#include "ui/qt/file_dialogs.h"
 
 #include <deque>
 

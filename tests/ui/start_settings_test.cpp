@@ -1,6 +1,6 @@
 // The start button: its refusals, the settings it collects, the controls it locks, the browse
 // buttons, and a job run from the dialog to its output files.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include "engine/job_runner.h"
 #include "tests/ui/message_box_answerer.h"

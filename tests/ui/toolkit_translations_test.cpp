@@ -1,6 +1,6 @@
 // Qt's own texts in Chinese: the standard buttons and the file dialog after loading the
 // toolkit's catalogue, and English without it.
-#include "ui/toolkit_translations.h"
+#include "ui/qt/toolkit_translations.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

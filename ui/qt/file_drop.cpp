@@ -1,5 +1,5 @@
 // Taking dropped files for the input list.
-#include "ui/file_drop.h"
+#include "ui/qt/file_drop.h"
 
 #include <QAbstractScrollArea>
 #include <QDropEvent>

@@ -1,5 +1,5 @@
 // The window platform's message box, for the dialog's thread and for worker threads.
-#include "ui/message_box.h"
+#include "ui/qt/message_box.h"
 
 #include "engine/notice.h"
 

@@ -1,16 +1,17 @@
 // The main dialog's construction, layout, start state and closing.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include "engine/notice.h"
 
-#include "ui/dialog_template.h"
-#include "ui/dialog_units.h"
-#include "ui/file_dialogs.h"
-#include "ui/file_drop.h"
-#include "ui/grid_line_delegate.h"
-#include "ui/message_box.h"
-#include "ui/report_state.h"
-#include "ui/status_bar.h"
+#include "ui/dialog/dialog_template.h"
+#include "ui/dialog/dialog_texts.h"
+#include "ui/dialog/report_relay.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/file_dialogs.h"
+#include "ui/qt/file_drop.h"
+#include "ui/qt/grid_line_delegate.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/status_bar.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,6 +44,11 @@ const std::vector<int> statusPartEdges = {50, 700, -1};
 QString Translated(const char* text)
 {
     return QCoreApplication::translate("CQuillanDlg", text);
+}
+
+QString ToQString(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QWidget* CreateControl(const ControlTemplate& control, QWidget* parent)
@@ -118,8 +124,7 @@ int NeededLineHeight(const ControlTemplate& control, const QWidget* widget)
 
 CQuillanDlg::CQuillanDlg(std::unique_ptr<IFileDialogs> fileDialogs, QWidget* parent)
     : QDialog(parent, dialogWindowFlags),
-      m_fileDialogs(fileDialogs ? std::move(fileDialogs) : std::make_unique<QtFileDialogs>()),
-      m_reportState(std::make_unique<ReportState>())
+      m_fileDialogs(fileDialogs ? std::move(fileDialogs) : std::make_unique<QtFileDialogs>())
 {
     setWindowTitle(Translated(mainDialogCaption));
     BuildControls();
@@ -137,7 +142,7 @@ CQuillanDlg::CQuillanDlg(std::unique_ptr<IFileDialogs> fileDialogs, QWidget* par
 CQuillanDlg::~CQuillanDlg()
 {
     // A running job ends before the window goes, and a later report must not reach it.
-    StopJobForClose();
+    m_reports->StopJobForClose();
     if (AddressJob.report == this) {
         AddressJob.report = nullptr;
         SetJobAbortHandler(nullptr);
@@ -171,7 +176,7 @@ void CQuillanDlg::accept() {}
 
 void CQuillanDlg::reject()
 {
-    StopJobForClose();
+    m_reports->StopJobForClose();
     QDialog::reject();
 }
 
@@ -218,7 +223,7 @@ void CQuillanDlg::GroupRadioButtons()
 void CQuillanDlg::SetUpFileList()
 {
     m_fileList->setColumnCount(1);
-    m_fileList->setHeaderLabels({Translated(QT_TRANSLATE_NOOP("CQuillanDlg", "待处理文件"))});
+    m_fileList->setHeaderLabels({ToQString(fileColumnHeading)});
     m_fileList->header()->setStretchLastSection(false);
     m_fileList->header()->resizeSection(0, fileColumnWidth);
     m_fileList->header()->setSectionsClickable(true);
@@ -282,8 +287,8 @@ void CQuillanDlg::SetStartState()
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
-    m_statusBar->SetPartText(0, Translated(QT_TRANSLATE_NOOP("CQuillanDlg", "状态：")));
-    m_statusBar->SetPartText(1, Translated(QT_TRANSLATE_NOOP("CQuillanDlg", "初始化完成")));
+    m_statusBar->SetPartText(0, ToQString(statusLabelText));
+    m_statusBar->SetPartText(1, ToQString(initialStatusText));
     m_statusBar->SetPartText(2, QString());
 }
 

@@ -3,15 +3,14 @@
 #pragma once
 
 #include "engine/address_job.h"
-#include "ui/control_ids.h"
-#include "ui/file_dialogs.h"
+#include "ui/dialog/control_ids.h"
+#include "ui/qt/file_dialogs.h"
 
 #include <QDialog>
 #include <QHash>
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 class QAbstractButton;
 class QKeyEvent;
@@ -22,8 +21,9 @@ class QTreeWidget;
 
 namespace trelvane {
 
+class IReportView;
+class ReportRelay;
 class StatusBar;
-struct ReportState;
 
 /// The one window of the program: the input files, the organising and output rules, the start
 /// button, a progress bar and a status bar. While it exists it is AddressJob.report.
@@ -59,10 +59,6 @@ public:
     void AddInputFiles(const QStringList& paths);
     /// Removes the selected rows, and for each the first input path of that file name.
     void OnRemoveSelected();
-    /// Removes the first input path whose file name is name; false when none has it.
-    bool RemoveInputPath(const std::u16string& name);
-    /// The file name of a path: the text after its last "\" or "/", or after a drive prefix.
-    static std::u16string FileNameOf(std::u16string_view path);
 
     // Starting a job and the browse buttons (main_dialog_start.cpp).
 
@@ -71,7 +67,8 @@ public:
     virtual void OnStart();
     /// Fills m_jobSettings and m_outputSettings from the controls.
     void CollectSettings();
-    /// Enables or disables the 21 input controls.
+    /// Enables or disables the 21 input controls; a call from a worker is carried over to the
+    /// dialog's thread.
     void EnableControls(bool enable);
     /// Asks for an exclusion file and puts its path into IDC_EXCLUSION_PATH.
     void OnBrowseExclusion();
@@ -113,9 +110,6 @@ private:
 
     /// Prepares the display of the workers' reports (main_dialog_report.cpp).
     void InitReporting();
-    /// Stops a running job before the window goes, so no worker touches it afterwards
-    /// (main_dialog_report.cpp).
-    void StopJobForClose();
 
     JobSettings m_jobSettings;
     OutputSettings m_outputSettings;
@@ -123,8 +117,9 @@ private:
     QTreeWidget* m_fileList = nullptr;
     QProgressBar* m_progress = nullptr;
     std::unique_ptr<IFileDialogs> m_fileDialogs;
-    std::unique_ptr<ReportState> m_reportState;
     QTimer* m_reportTimer = nullptr;
+    std::unique_ptr<IReportView> m_reportView;
+    std::unique_ptr<ReportRelay> m_reports;
     QHash<int, QWidget*> m_controls;
 };
 

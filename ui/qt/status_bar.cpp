@@ -1,5 +1,5 @@
 // A status bar of fixed parts.
-#include "ui/status_bar.h"
+#include "ui/qt/status_bar.h"
 
 #include <QLabel>
 #include <QStyle>

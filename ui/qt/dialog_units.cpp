@@ -1,5 +1,5 @@
 // Converting dialog-template units to pixels.
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QString>

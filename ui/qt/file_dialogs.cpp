@@ -1,5 +1,5 @@
 // The toolkit's file dialogs, configured as the main dialog needs them.
-#include "ui/file_dialogs.h"
+#include "ui/qt/file_dialogs.h"
 
 #include <QDir>
 #include <QFile>

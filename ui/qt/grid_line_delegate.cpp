@@ -1,5 +1,5 @@
 // Grid lines for the file list.
-#include "ui/grid_line_delegate.h"
+#include "ui/qt/grid_line_delegate.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
 // Loading the toolkit's Simplified Chinese catalogue.
-#include "ui/toolkit_translations.h"
+#include "ui/qt/toolkit_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
