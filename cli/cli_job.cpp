@@ -3,41 +3,22 @@
 
 #include "cli/cli_report.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "cli/joined.h"
 #include "cli/progress_display.h"
 #include "engine/job_runner.h"
 #include "engine/notice.h"
 #include "engine/settings_text.h"
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <string>
 
 namespace trelvane {
 namespace {
 
-// How often main wakes while it waits: the display's redraw rate and the reaction to a signal.
+// How often main wakes while it waits: the display's redraw rate and the reaction to an
+// interrupt.
 constexpr std::chrono::milliseconds redrawInterval{200};
-
-std::atomic<bool> interruptRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-void OnInterruptSignal(int /*signal*/)
-{
-    interruptRequested.store(true);
-}
-
-// A second signal ends the process at once: the handler is reset by its first call.
-void InstallInterruptHandler()
-{
-    struct sigaction action = {};
-    action.sa_handler = &OnInterruptSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 std::u16string CompletionText(const JobCounts& counts)
 {
@@ -45,12 +26,12 @@ std::u16string CompletionText(const JobCounts& counts)
                    DecimalText(counts.writtenCount), u"条\n"});
 }
 
-// Waits for the end of the job, redrawing the display meanwhile; false when a signal asked
-// the job to stop first.
+// Waits for the end of the job, redrawing the display meanwhile; false when an interrupt
+// asked the job to stop first.
 bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 {
     while (!report.WaitForEnd(redrawInterval)) {
-        if (interruptRequested.load()) {
+        if (InterruptRequested()) {
             RequestStop();
             return false;
         }

@@ -14,7 +14,7 @@ inline constexpr int exitInterrupted = 130;
 /// Runs the job that options describe and waits for its end; notices go to stderr, progress
 /// to stderr when showProgress, the completion text to stdout. Returns exitSuccess, or
 /// exitJobFailure when the engine reported a failure or the job could not reach its end, or
-/// exitInterrupted when SIGINT or SIGTERM stopped it.
+/// exitInterrupted when an interrupt (Ctrl-C, SIGTERM, the console window closing) stopped it.
 int RunJob(const CliOptions& options, bool showProgress);
 
 } // namespace trelvane

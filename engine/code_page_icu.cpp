@@ -11,6 +11,7 @@
 #include <array>
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace trelvane::codepage {
@@ -307,12 +308,52 @@ private:
     bool swapsAscii_ = false;
 };
 
+/// Codesets whose users' Windows systems use a Windows code page for which ICU, by these names,
+/// gives other tables (GB2312 and EUC-KR are subsets of 936 and 949, ICU's CP949 is IBM's).
+/// Every other name goes to ICU as it is; ICU already gives the Windows tables for CP1252 etc.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 24> windowsTables{{
+    {"GBK", "windows-936-2000"},
+    {"GB2312", "windows-936-2000"},
+    {"EUCCN", "windows-936-2000"},
+    {"CP936", "windows-936-2000"},
+    {"WINDOWS936", "windows-936-2000"},
+    {"MS936", "windows-936-2000"},
+    {"BIG5", "windows-950-2000"},
+    {"CP950", "windows-950-2000"},
+    {"WINDOWS950", "windows-950-2000"},
+    {"MS950", "windows-950-2000"},
+    {"EUCKR", "windows-949-2000"},
+    {"CP949", "windows-949-2000"},
+    {"UHC", "windows-949-2000"},
+    {"WINDOWS949", "windows-949-2000"},
+    {"MS949", "windows-949-2000"},
+    {"SHIFTJIS", "windows-31j"},
+    {"SJIS", "windows-31j"},
+    {"CP932", "windows-31j"},
+    {"WINDOWS932", "windows-31j"},
+    {"WINDOWS31J", "windows-31j"},
+    {"MS932", "windows-31j"},
+    {"TIS620", "windows-874-2000"},
+    {"CP874", "windows-874-2000"},
+    {"WINDOWS874", "windows-874-2000"},
+}};
+
+/// The ICU converter name for a codeset.
+std::string IcuNameOf(std::string_view codeset, const std::string& key)
+{
+    for (const auto& [windowsName, icuName] : windowsTables) {
+        if (key == windowsName)
+            return std::string(icuName);
+    }
+    return std::string(codeset);
+}
+
 } // namespace
 
-std::shared_ptr<const CodePage::Converter> MakeIcuConverter(std::string name,
-                                                            const std::string& icuName)
+std::shared_ptr<const CodePage::Converter> MakePlatformConverter(std::string name,
+                                                                 const std::string& key)
 {
-    const ConverterHandle converter = OpenConverter(icuName);
+    const ConverterHandle converter = OpenConverter(IcuNameOf(name, key));
     if (!converter)
         return nullptr;
     UErrorCode error = U_ZERO_ERROR;

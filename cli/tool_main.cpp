@@ -1,32 +1,17 @@
 // trelvane-cli: organises address lists from the command line with the engine of the dialog.
+#include "cli/tool_main.h"
+
 #include "cli/cli_job.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/help_text.h"
 #include "cli/joined.h"
-#include "engine/code_page.h"
 
-#include <string>
-#include <vector>
+namespace trelvane {
 
-namespace {
-
-std::vector<std::u16string> ArgumentsOf(int argc, char** argv)
+int ToolMain(const std::vector<std::u16string>& arguments)
 {
-    std::vector<std::u16string> arguments;
-    for (int index = 1; index < argc; ++index)
-        arguments.push_back(trelvane::FromSystemBytes(argv[index]));
-    return arguments;
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    using namespace trelvane;
-    // The code page is read before anything else: arguments and paths are bytes in it.
-    SystemCodePage();
-    const CliOptions options = ParseCommandLine(ArgumentsOf(argc, argv));
+    const CliOptions options = ParseCommandLine(arguments);
     switch (options.action) {
     case CliAction::ShowHelp:
         WriteToStdout(HelpText());
@@ -42,3 +27,5 @@ int main(int argc, char** argv)
     }
     return RunJob(options, !options.quiet && StderrIsTerminal());
 }
+
+} // namespace trelvane
