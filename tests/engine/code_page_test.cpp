@@ -1,6 +1,9 @@
 // Tests of decoding and encoding that hold with every system's converters: strict UTF-8, byte
 // escapes, the Windows tables of GBK and cp1252, round trips.
 #include "code_page_checks.h"
+#include "test_support.h"
+
+#include "engine/address_set.h"
 
 #include <thread>
 
@@ -114,6 +117,39 @@ TEST(Gbk, EncodesEscapesAndReportsMissingCharacters)
 TEST(Gbk, RandomBytesRoundTrip)
 {
     ExpectRandomBytesRoundTrip(Named("GBK"));
+}
+
+TEST(Gbk, ChineseLinesSortByTheirCodeUnitsOnEverySystem)
+{
+    // UTF-16 order, which is not the order of the GBK bytes (李 C0EE sorts after 张 D5C5).
+    const std::vector<std::string> sorted = {
+        "zhang@example.com",
+        "\x80uro@example.com",
+        "\xA1\xA1\xC8\xAB\xBD\xC7@example.com",
+        "\xC1\xF5\xD1\xF3@\xC0\xFD\xD7\xD3.example",
+        "\xD5\xC5\xC8\xFD@example.com",
+        "\xD5\xC5\xCE\xB0@\xC0\xFD\xD7\xD3.example",
+        "\xC0\xEE\xC4\xC8@example.com",
+        "\xCD\xF5\xB7\xBC@\xD3\xCA\xBC\xFE.example",
+        "\xD5\xD4\xC0\xDA@example.net",
+        "\xB3\xC2\xBE\xB2@example.org",
+        "\xA3\xC1"
+        "bc@example.com",
+    };
+    std::vector<CodePage> codePages = {Named("GBK")};
+    if (SystemCodePage().Name() == "GBK" || SystemCodePage().Name() == "CP936")
+        codePages.push_back(SystemCodePage());
+    for (const CodePage& codePage : codePages) {
+        AddressSet set;
+        for (auto line = sorted.rbegin(); line != sorted.rend(); ++line)
+            set.Insert(codePage.Decode(*line));
+        std::vector<std::string> lines;
+        for (const std::u16string& line : LinesOf(set)) {
+            lines.emplace_back();
+            codePage.Encode(line, lines.back());
+        }
+        EXPECT_EQ(lines, sorted) << codePage.Name();
+    }
 }
 
 TEST(Cp1252, DecodesWithTheWindowsTable)
