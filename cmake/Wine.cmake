@@ -1,8 +1,8 @@
 # Runs the Windows test programs under wine, in a wine prefix of this build folder (never the
-# user's ~/.wine), without wine's driver warnings. The prefix is made here, once, so that the
-# first test programs do not race to create it.
+# user's ~/.wine). The prefix is made here, once, so that the first test programs do not race to
+# create it.
 set(winePrefix ${CMAKE_BINARY_DIR}/wine)
-set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all WINEPREFIX=${winePrefix} wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${winePrefix})
 if(NOT EXISTS ${winePrefix}/system.reg)
     message(STATUS "Creating the wine prefix ${winePrefix}")
     execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i
