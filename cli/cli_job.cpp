@@ -3,48 +3,22 @@
 
 #include "cli/cli_report.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "cli/joined.h"
 #include "cli/progress_display.h"
 #include "engine/job_runner.h"
 #include "engine/notice.h"
 #include "engine/settings_text.h"
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <string>
 
 namespace trelvane {
 namespace {
 
-// How often main wakes while it waits: the display's redraw rate and the reaction to a signal.
+// How often main wakes while it waits: the display's redraw rate and the reaction to an
+// interrupt.
 constexpr std::chrono::milliseconds redrawInterval{200};
-
-// The signal that asked the job to stop; 0 while none has.
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-void OnStopSignal(int signal)
-{
-    stopSignal.store(signal);
-}
-
-// Ctrl-C, kill and a closed terminal stop the job; a second signal ends the process at once,
-// since each handler is reset by its first call. A signal the caller ignores (nohup, a
-// background job of a script) stays ignored.
-void InstallStopHandlers()
-{
-    struct sigaction action = {};
-    action.sa_handler = &OnStopSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction previous = {};
-        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
-            continue;
-        sigaction(signal, &action, nullptr);
-    }
-}
 
 std::u16string CompletionText(const JobCounts& counts)
 {
@@ -52,12 +26,12 @@ std::u16string CompletionText(const JobCounts& counts)
                    DecimalText(counts.writtenCount), u"条\n"});
 }
 
-// Waits for the end of the job, redrawing the display meanwhile; false when a signal asked
-// the job to stop first.
+// Waits for the end of the job, redrawing the display meanwhile; false when an interrupt
+// asked the job to stop first.
 bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 {
     while (!report.WaitForEnd(redrawInterval)) {
-        if (stopSignal.load() != 0) {
+        if (InterruptSignal() != 0) {
             RequestStop();
             return false;
         }
@@ -77,7 +51,7 @@ int ExitStatus(const CliReport& report)
 
 int RunJob(const CliOptions& options, bool showProgress)
 {
-    InstallStopHandlers();
+    InstallInterruptHandler();
     CliReport report(options.outputSettings);
     ProgressDisplay display(showProgress);
     SetNoticeHandler([&report, &display](std::u16string_view text) {
@@ -97,7 +71,7 @@ int RunJob(const CliOptions& options, bool showProgress)
     display.Clear();
     if (!ended) {
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
-        return exitSignalBase + stopSignal.load();
+        return exitSignalBase + InterruptSignal();
     }
     return ExitStatus(report);
 }

@@ -4,14 +4,21 @@
 #include "engine/code_page_converter.h"
 #include "engine/os/system_locale.h"
 
-#include <array>
 #include <utility>
 
 namespace trelvane {
 namespace {
 
-/// The name upper-cased, without '-', '_' and ' ', so that "utf8" and "UTF-8" compare equal.
-std::string NormalisedName(std::string_view name)
+/// Whether the codeset is UTF-8 or plain ASCII, which the UTF-8 code page serves.
+bool IsUtf8Name(const std::string& key)
+{
+    return key == "UTF8" || key == "CP65001" || key == "ANSIX3.41968" || key == "ASCII" ||
+           key == "USASCII";
+}
+
+} // namespace
+
+std::string codepage::NormalisedName(std::string_view name)
 {
     std::string key;
     for (const char c : name) {
@@ -22,51 +29,7 @@ std::string NormalisedName(std::string_view name)
     return key;
 }
 
-/// Whether the codeset is UTF-8 or plain ASCII, which the UTF-8 code page serves.
-bool IsUtf8Name(const std::string& key)
-{
-    return key == "UTF8" || key == "ANSIX3.41968" || key == "ASCII" || key == "USASCII";
-}
-
-/// Codesets whose users' Windows systems use a Windows code page for which ICU, by these names,
-/// gives other tables (GB2312 and EUC-KR are subsets of 936 and 949, ICU's CP949 is IBM's).
-/// Every other name goes to ICU as it is; ICU already gives the Windows tables for CP1252 etc.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 24> windowsTables{{
-    {"GBK", "windows-936-2000"},
-    {"GB2312", "windows-936-2000"},
-    {"EUCCN", "windows-936-2000"},
-    {"CP936", "windows-936-2000"},
-    {"WINDOWS936", "windows-936-2000"},
-    {"MS936", "windows-936-2000"},
-    {"BIG5", "windows-950-2000"},
-    {"CP950", "windows-950-2000"},
-    {"WINDOWS950", "windows-950-2000"},
-    {"MS950", "windows-950-2000"},
-    {"EUCKR", "windows-949-2000"},
-    {"CP949", "windows-949-2000"},
-    {"UHC", "windows-949-2000"},
-    {"WINDOWS949", "windows-949-2000"},
-    {"MS949", "windows-949-2000"},
-    {"SHIFTJIS", "windows-31j"},
-    {"SJIS", "windows-31j"},
-    {"CP932", "windows-31j"},
-    {"WINDOWS932", "windows-31j"},
-    {"WINDOWS31J", "windows-31j"},
-    {"MS932", "windows-31j"},
-    {"TIS620", "windows-874-2000"},
-    {"CP874", "windows-874-2000"},
-    {"WINDOWS874", "windows-874-2000"},
-}};
-
-/// The Windows table for a codeset, if it has one.
-std::optional<std::string> WindowsTableOf(const std::string& key)
-{
-    for (const auto& [windowsName, icuName] : windowsTables) {
-        if (key == windowsName)
-            return std::string(icuName);
-    }
-    return std::nullopt;
-}
+namespace {
 
 /// The system's codeset and the code page that serves it.
 struct SystemEncoding
@@ -97,14 +60,10 @@ CodePage CodePage::Utf8()
 
 std::optional<CodePage> CodePage::FromName(std::string_view codeset)
 {
-    const std::string key = NormalisedName(codeset);
+    const std::string key = codepage::NormalisedName(codeset);
     if (IsUtf8Name(key))
         return CodePage(codepage::MakeUtf8Converter(std::string(codeset)));
-    // Windows decodes the duplicate codes of its own tables; other tables keep only the
-    // mappings that go both ways, so that no byte is lost.
-    const std::optional<std::string> windowsTable = WindowsTableOf(key);
-    auto converter = codepage::MakeIcuConverter(
-        std::string(codeset), windowsTable.value_or(std::string(codeset)), !windowsTable);
+    auto converter = codepage::MakePlatformConverter(std::string(codeset), key);
     if (!converter)
         return std::nullopt;
     return CodePage(std::move(converter));

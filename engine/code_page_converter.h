@@ -100,15 +100,18 @@ inline void AppendAscii(std::u16string_view ascii, std::string& out)
         out[start + i] = static_cast<char>(ascii[i]);
 }
 
+/// The name upper-cased, without '-', '_' and ' ', so that "utf8" and "UTF-8" compare equal.
+std::string NormalisedName(std::string_view name);
+
 /// The strict UTF-8 converter.
 std::shared_ptr<const CodePage::Converter> MakeUtf8Converter(std::string name);
 
-/// A converter through ICU's converter icuName; null when ICU has none or it is not
-/// ASCII-compatible. An ICU converter for UTF-8 or ASCII gives the strict UTF-8 converter.
-/// With roundTripOnly, a multi-byte table decodes only sequences that encode back to themselves
-/// (single-byte tables always do so).
-std::shared_ptr<const CodePage::Converter>
-MakeIcuConverter(std::string name, const std::string& icuName, bool roundTripOnly);
+/// A converter for codeset from the platform's own converters (ICU's on Linux, the system's on
+/// Windows), key being NormalisedName(codeset); null when the platform has none or it does not
+/// keep ASCII bytes as they are. A platform converter for UTF-8 or ASCII gives the strict UTF-8
+/// converter.
+std::shared_ptr<const CodePage::Converter> MakePlatformConverter(std::string codeset,
+                                                                 const std::string& key);
 
 } // namespace codepage
 } // namespace trelvane

@@ -11,6 +11,7 @@
 #include <array>
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace trelvane::codepage {
@@ -352,12 +353,56 @@ private:
     bool roundTripOnly_;
 };
 
+/// Codesets whose users' Windows systems use a Windows code page for which ICU, by these names,
+/// gives other tables (GB2312 and EUC-KR are subsets of 936 and 949, ICU's CP949 is IBM's).
+/// Every other name goes to ICU as it is; ICU already gives the Windows tables for CP1252 etc.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 24> windowsTables{{
+    {"GBK", "windows-936-2000"},
+    {"GB2312", "windows-936-2000"},
+    {"EUCCN", "windows-936-2000"},
+    {"CP936", "windows-936-2000"},
+    {"WINDOWS936", "windows-936-2000"},
+    {"MS936", "windows-936-2000"},
+    {"BIG5", "windows-950-2000"},
+    {"CP950", "windows-950-2000"},
+    {"WINDOWS950", "windows-950-2000"},
+    {"MS950", "windows-950-2000"},
+    {"EUCKR", "windows-949-2000"},
+    {"CP949", "windows-949-2000"},
+    {"UHC", "windows-949-2000"},
+    {"WINDOWS949", "windows-949-2000"},
+    {"MS949", "windows-949-2000"},
+    {"SHIFTJIS", "windows-31j"},
+    {"SJIS", "windows-31j"},
+    {"CP932", "windows-31j"},
+    {"WINDOWS932", "windows-31j"},
+    {"WINDOWS31J", "windows-31j"},
+    {"MS932", "windows-31j"},
+    {"TIS620", "windows-874-2000"},
+    {"CP874", "windows-874-2000"},
+    {"WINDOWS874", "windows-874-2000"},
+}};
+
+/// The Windows table for a codeset, if it has one.
+std::optional<std::string> WindowsTableOf(const std::string& key)
+{
+    for (const auto& [windowsName, icuName] : windowsTables) {
+        if (key == windowsName)
+            return std::string(icuName);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-std::shared_ptr<const CodePage::Converter>
-MakeIcuConverter(std::string name, const std::string& icuName, bool roundTripOnly)
+std::shared_ptr<const CodePage::Converter> MakePlatformConverter(std::string name,
+                                                                 const std::string& key)
 {
-    const ConverterHandle converter = OpenConverter(icuName);
+    // Windows decodes the duplicate codes of its own tables; other tables keep only the
+    // mappings that go both ways, so that no byte is lost.
+    const std::optional<std::string> windowsTable = WindowsTableOf(key);
+    const bool roundTripOnly = !windowsTable;
+    const ConverterHandle converter = OpenConverter(windowsTable.value_or(name));
     if (!converter)
         return nullptr;
     UErrorCode error = U_ZERO_ERROR;

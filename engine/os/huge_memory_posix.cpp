@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <new>
-#include <utility>
 
 namespace trelvane {
 namespace {
@@ -68,26 +67,6 @@ void* Map(std::size_t bytes)
 }
 
 } // namespace
-
-LargeBuffer::~LargeBuffer()
-{
-    Release();
-}
-
-LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0))
-{
-}
-
-LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept
-{
-    if (this != &other) {
-        Release();
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-    }
-    return *this;
-}
 
 void LargeBuffer::Allocate(std::size_t bytes)
 {

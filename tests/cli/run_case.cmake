@@ -1,16 +1,37 @@
 # Runs one command-line case: CLI with the case's arguments in a fresh folder, then compares the
 # exit status, stdout, stderr and every byte of the files written with what the case expects.
-# Inputs: CLI (the binary), CASE (the case file written by cli_case), DATA (tests/data/cli),
-# WORK (a scratch folder, removed when the case passes).
+# Inputs: CLI (the binary), PRINT_CODE_PAGE (prints the system code page), EMULATOR (runs a
+# program of a cross build, or empty), CASE (the case file written by cli_case), DATA
+# (tests/data/cli), WORK (a scratch folder, removed when the case passes).
 cmake_minimum_required(VERSION 3.25)
 include(${CASE})
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/out)
 
+execute_process(COMMAND ${EMULATOR} ${PRINT_CODE_PAGE}
+    OUTPUT_VARIABLE codePage OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+message(STATUS "system code page: ${codePage}")
+if(caseUtf8Only AND NOT codePage STREQUAL "UTF-8")
+    message("skipped: the case needs the UTF-8 code page, not ${codePage}")
+    return()
+endif()
+
 function(substitute text outVar)
     string(REPLACE "@DATA@" "${DATA}" text "${text}")
     string(REPLACE "@OUT@" "${WORK}/out" text "${text}")
     set(${outVar} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The text as the tool writes it: in the system code page, without the characters it lacks.
+function(in_code_page text outVar)
+    if(codePage STREQUAL "UTF-8")
+        set(${outVar} "${text}" PARENT_SCOPE)
+        return()
+    endif()
+    file(WRITE ${WORK}/utf8-text "${text}")
+    execute_process(COMMAND iconv -c -f UTF-8 -t ${codePage}
+        INPUT_FILE ${WORK}/utf8-text OUTPUT_VARIABLE converted)
+    set(${outVar} "${converted}" PARENT_SCOPE)
 endfunction()
 
 function(shown text outVar)
@@ -28,7 +49,7 @@ foreach(argument IN LISTS caseArgs)
     substitute("${argument}" argument)
     list(APPEND arguments "${argument}")
 endforeach()
-execute_process(COMMAND ${CLI} ${arguments}
+execute_process(COMMAND ${EMULATOR} ${CLI} ${arguments}
     WORKING_DIRECTORY ${WORK}
     RESULT_VARIABLE status
     OUTPUT_FILE ${WORK}/stdout
@@ -42,6 +63,7 @@ foreach(stream stdout stderr)
     file(READ ${WORK}/${stream} actual)
     if(DEFINED case_${stream}_has)
         foreach(part IN LISTS case_${stream}_has)
+            in_code_page("${part}" part)
             string(FIND "${actual}" "${part}" where)
             if(where EQUAL -1)
                 fail("${stream} lacks '${part}'")
@@ -50,6 +72,7 @@ foreach(stream stdout stderr)
         continue()
     endif()
     substitute("${case_${stream}}" expected)
+    in_code_page("${expected}" expected)
     if(NOT actual STREQUAL expected)
         shown("${expected}" expected)
         shown("${actual}" actual)

@@ -1,6 +1,7 @@
 // Tests of the job runner: whole jobs on their two threads, failures, a second job, stopping.
 #include "engine/job_runner.h"
 
+#include "engine/code_page.h"
 #include "engine/job_runner_test_hook.h"
 #include "engine/notice.h"
 #include "engine/os/file.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -90,6 +92,23 @@ bool HasCall(const Calls& calls, const std::string& prefix)
             return true;
     }
     return false;
+}
+
+void WriteFile(const std::u16string& path, std::string_view bytes)
+{
+    os::OutputFile file;
+    ASSERT_TRUE(file.CreateBeside(path)) << Utf8(path);
+    EXPECT_TRUE(file.Write(bytes.data(), bytes.size()) && file.Close()) << Utf8(path);
+    EXPECT_EQ(os::ReplaceFile(file.Path(), path), 0) << Utf8(path);
+}
+
+std::string ReadFile(const std::u16string& path)
+{
+    os::InputFile file(path);
+    std::string bytes(4096, '\0');
+    const std::ptrdiff_t count = file.Read(bytes.data(), bytes.size());
+    bytes.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(count, 0)));
+    return bytes;
 }
 
 class JobRunnerTest : public ::testing::Test
@@ -260,6 +279,30 @@ TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
 
     EXPECT_EQ(Out("out.txt"), "a@x\r\nb@x\r\n");
     EXPECT_EQ(report.Calls().back(), "finished 2 2");
+}
+
+TEST_F(JobRunnerTest, FilesNamedOutsideTheCodePageAreReadExcludedAndWritten)
+{
+    // Chinese, Polish and an emoji: no code page but UTF-8 holds them all.
+    const std::u16string folder = test::WidePath(dir.Path()) + u"/";
+    const std::u16string input = folder + u"地址列表.txt";
+    const std::u16string exclusions = folder + u"排除-Łódź.txt";
+    const std::u16string output = folder + u"结果-\U0001F600.txt";
+    if (test::namesInCodePage && !SystemCodePage().CanEncode(input + exclusions + output))
+        GTEST_SKIP() << "the locale's code page cannot name these files";
+    WriteFile(input, "b@x.com\r\na@x.com\r\nc@x.com\r\n");
+    WriteFile(exclusions, "a@x.com\r\n");
+    AddressJob.inputPaths = {input};
+    ChainingReport report(OutputSettings{true, 0, output});
+    JobSettings settings;
+    settings.useExclusionFile = true;
+    settings.exclusionPath = exclusions;
+
+    Run(report, settings);
+
+    EXPECT_EQ(ReadFile(output), "b@x.com\r\nc@x.com\r\n");
+    EXPECT_EQ(notices.Texts(), std::vector<std::string>{});
+    EXPECT_EQ(report.Calls().back(), "finished 1 2");
 }
 
 TEST_F(JobRunnerTest, SecondJobStartsEmptyAndKeepsOutputSettingsUntilItsOwnStart)

@@ -70,7 +70,10 @@ std::string Utf8(std::u16string_view text)
 
 std::u16string WidePath(const std::filesystem::path& path)
 {
-    return FromSystemBytes(path.string());
+    if constexpr (namesInCodePage)
+        return FromSystemBytes(path.string());
+    else
+        return path.u16string();
 }
 
 std::vector<std::u16string> LinesOf(const AddressSet& set)

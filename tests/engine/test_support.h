@@ -36,6 +36,13 @@ std::string ReadBytes(const std::filesystem::path& path);
 /// UTF-16 form of an ASCII or UTF-8 literal, for readable test expectations.
 std::u16string U16(std::string_view utf8);
 
+/// Whether the system names files by bytes in its code page (POSIX), not in UTF-16 (Windows).
+#ifdef _WIN32
+inline constexpr bool namesInCodePage = false;
+#else
+inline constexpr bool namesInCodePage = true;
+#endif
+
 /// A path as the engine takes it.
 std::u16string WidePath(const std::filesystem::path& path);
 

@@ -1,4 +1,4 @@
-// Text to the standard streams, in the system code page.
+// Text to the standard streams on POSIX systems, in the system code page.
 #include "cli/console.h"
 
 #include "engine/code_page.h"

@@ -1,4 +1,6 @@
 // trelvane-cli: organises address lists from the command line with the engine of the dialog.
+#include "cli/tool_main.h"
+
 #include "cli/cli_job.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
@@ -6,33 +8,13 @@
 #include "cli/joined.h"
 #include "engine/code_page.h"
 
-#include <csignal>
-#include <string>
-#include <vector>
+namespace trelvane {
 
-namespace {
-
-std::vector<std::u16string> ArgumentsOf(int argc, char** argv)
+int ToolMain(const std::vector<std::u16string>& arguments)
 {
-    std::vector<std::u16string> arguments;
-    for (int index = 1; index < argc; ++index)
-        arguments.push_back(trelvane::FromSystemBytes(argv[index]));
-    return arguments;
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    using namespace trelvane;
-    // A reader that goes away ends the tool quietly, as it ends other tools, even when the
-    // caller left SIGPIPE ignored.
-    std::signal(SIGPIPE, SIG_DFL);
-    // The code page is read before anything else: arguments and paths are bytes in it.
-    SystemCodePage();
     if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
         WriteToStderr(Joined({u"trelvane-cli: ", notice, u"\n"}));
-    const CliOptions options = ParseCommandLine(ArgumentsOf(argc, argv));
+    const CliOptions options = ParseCommandLine(arguments);
     switch (options.action) {
     case CliAction::ShowHelp:
         return WriteToStdout(HelpText()) ? exitSuccess : exitJobFailure;
@@ -46,3 +28,5 @@ int main(int argc, char** argv)
     }
     return RunJob(options, !options.quiet && StderrIsTerminal());
 }
+
+} // namespace trelvane

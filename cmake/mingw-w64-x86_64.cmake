@@ -1,0 +1,17 @@
+# Cross build for 64-bit Windows with Debian's mingw-w64 compiler, posix-thread variant (the one
+# whose std::thread works). Programs are linked statically: one .exe, no runtime DLL beside it.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(mingwTriple x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${mingwTriple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${mingwTriple}-g++-posix)
+set(CMAKE_RC_COMPILER ${mingwTriple}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${mingwTriple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
