@@ -18,44 +18,50 @@ bool IsConsole(HANDLE handle)
     return GetConsoleMode(handle, &mode) != 0;
 }
 
-void WriteConsoleText(HANDLE handle, std::u16string_view text)
+bool WriteConsoleText(HANDLE handle, std::u16string_view text)
 {
     while (!text.empty()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1 << 14));
         DWORD written = 0;
         if (!WriteConsoleW(handle, text.data(), chunk, &written, nullptr) || written == 0)
-            return;
+            return false;
         text.remove_prefix(written);
     }
+    return true;
 }
 
-void WriteBytes(HANDLE handle, std::string_view bytes)
+bool WriteBytes(HANDLE handle, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
         DWORD written = 0;
         if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
-            return;
+            return false;
         bytes.remove_prefix(written);
     }
+    return true;
 }
 
-void WriteTo(DWORD stream, std::u16string_view text)
+// False when the stream is open but refuses the text; a program without the stream has
+// nothing to tell.
+bool WriteTo(DWORD stream, std::u16string_view text)
 {
     const HANDLE handle = GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
+        return true;
     if (IsConsole(handle))
-        WriteConsoleText(handle, text);
-    else
-        WriteBytes(handle, ToSystemBytes(text));
+        return WriteConsoleText(handle, text);
+    return WriteBytes(handle, ToSystemBytes(text));
 }
 
 } // namespace
 
-void WriteToStdout(std::u16string_view text)
+bool WriteToStdout(std::u16string_view text)
 {
-    WriteTo(STD_OUTPUT_HANDLE, text);
+    if (WriteTo(STD_OUTPUT_HANDLE, text))
+        return true;
+    WriteToStderr(u"trelvane-cli: 写入标准输出失败！stdout\n");
+    return false;
 }
 
 void WriteToStderr(std::u16string_view text)

@@ -3,6 +3,8 @@
 #include "engine/os/file.h"
 
 #include <windows.h>
+// windows.h names its own ReplaceFile function by this macro; ours is os::ReplaceFile.
+#undef ReplaceFile
 
 #include <fcntl.h>
 #include <io.h>

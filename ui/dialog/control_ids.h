@@ -4,7 +4,10 @@
 namespace trelvane {
 
 // The names keep the template's spelling; each control's objectName is its id's name.
+// windows.h defines IDOK as the same value.
+#ifndef IDOK
 inline constexpr int IDOK = 1;
+#endif
 inline constexpr int IDC_ADD_FILES = 1000;
 inline constexpr int IDC_FILE_LIST = 1001;
 inline constexpr int IDC_REMOVE_SELECTED = 1002;
