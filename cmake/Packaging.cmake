@@ -1,5 +1,5 @@
 # The Debian package: cpack --preset release writes build/release/trelvane_<version>_<arch>.deb.
-set(CPACK_GENERATOR DEB)
+# For Windows, cpack --preset windows writes build/windows/trelvane-<version>-win64.zip.
 set(CPACK_PACKAGE_NAME trelvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Orrisdale)
@@ -13,6 +13,15 @@ listed suffixes and can insert test addresses at a fixed interval.
 .
 The package holds the dialog program trelvane, with Chinese texts, and the
 command-line tool trelvane-cli for scripts.]=])
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME trelvane-${PROJECT_VERSION}-win64)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/windows/README.txt DESTINATION .)
+    include(CPack)
+    return()
+endif()
+
+set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)

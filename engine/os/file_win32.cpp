@@ -258,7 +258,12 @@ int ReplaceFile(const std::u16string& from, const std::u16string& to)
 {
     if (MoveFileExW(WidePath(from), WidePath(to), MOVEFILE_REPLACE_EXISTING))
         return 0;
-    return ErrnoOf(GetLastError());
+    const DWORD error = GetLastError();
+    // Windows refuses to replace a folder as it refuses access; say what it is instead.
+    const DWORD attributes = GetFileAttributesW(WidePath(to));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return EISDIR;
+    return ErrnoOf(error);
 }
 
 } // namespace trelvane::os

@@ -166,6 +166,9 @@ TEST_F(ResultWriterTest, LeavesVolumesOfAnEarlierRunBeyondItsOwnUntouched)
 
 TEST_F(ResultWriterTest, ReplacedFileKeepsItsPermissions)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no permission bits";
+#endif
     namespace fs = std::filesystem;
     dir.Write("out.txt", "earlier\r\n");
     fs::permissions(dir.Path() / "out.txt", fs::perms::owner_read | fs::perms::owner_write);

@@ -12,6 +12,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace trelvane {
 
 namespace {
@@ -108,8 +110,22 @@ BOOL CQuillanDlg::OnInitDialog()
     for (int id : {IDC_SORT_ASC, IDC_SUFFIX_NONE, IDC_MERGE_OUTPUT, IDC_DEDUP})
         SendMessageW(Item(id), BM_SETCHECK, BST_CHECKED, 0);
     CreateStatusBar();
+    CentreOnScreen();
     SetTimer(m_hWnd, reportTimer, reportIntervalMs, nullptr);
     return TRUE;
+}
+
+// The template places the dialog at (0, 0); it opens in the middle of the work area instead.
+void CQuillanDlg::CentreOnScreen()
+{
+    RECT window;
+    RECT work;
+    GetWindowRect(m_hWnd, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - (window.right - window.left)) / 2;
+    const int y = work.top + (work.bottom - work.top - (window.bottom - window.top)) / 2;
+    SetWindowPos(m_hWnd, nullptr, std::max(x, 0), std::max(y, 0), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CQuillanDlg::CreateStatusBar()

@@ -47,6 +47,7 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
     void CreateStatusBar();
+    void CentreOnScreen();
     void OnCommand(int id);
     bool OnPaint();
     void OnClose();
