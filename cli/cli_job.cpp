@@ -31,7 +31,7 @@ std::u16string CompletionText(const JobCounts& counts)
 bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 {
     while (!report.WaitForEnd(redrawInterval)) {
-        if (InterruptRequested()) {
+        if (InterruptExitStatus() != 0) {
             RequestStop();
             return false;
         }
@@ -43,9 +43,8 @@ bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 int ExitStatus(const CliReport& report)
 {
     const std::optional<JobCounts> counts = report.Counts();
-    if (counts)
-        WriteToStdout(CompletionText(*counts));
-    return counts && !report.FailureReported() ? exitSuccess : exitJobFailure;
+    const bool told = !counts || WriteToStdout(CompletionText(*counts));
+    return counts && told && !report.FailureReported() ? exitSuccess : exitJobFailure;
 }
 
 } // namespace
@@ -59,6 +58,7 @@ int RunJob(const CliOptions& options, bool showProgress)
         display.PrintMessage(Joined({u"trelvane-cli: ", text}));
         report.OnNotice(text);
     });
+    SetJobAbortHandler([&report] { report.OnJobAborted(); });
     AddressJob.report = &report;
     AddressJob.inputPaths.insert(AddressJob.inputPaths.end(), options.inputPaths.begin(),
                                  options.inputPaths.end());
@@ -66,11 +66,12 @@ int RunJob(const CliOptions& options, bool showProgress)
     const bool ended = AwaitEnd(report, display);
     WaitForWorkers();
     SetNoticeHandler(nullptr);
+    SetJobAbortHandler(nullptr);
     AddressJob.report = nullptr;
     display.Clear();
     if (!ended) {
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
-        return exitInterrupted;
+        return InterruptExitStatus();
     }
     return ExitStatus(report);
 }

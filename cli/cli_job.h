@@ -9,12 +9,12 @@ namespace trelvane {
 inline constexpr int exitSuccess = 0;
 inline constexpr int exitJobFailure = 1;
 inline constexpr int exitUsageError = 2;
-inline constexpr int exitInterrupted = 130;
 
 /// Runs the job that options describe and waits for its end; notices go to stderr, progress
 /// to stderr when showProgress, the completion text to stdout. Returns exitSuccess, or
-/// exitJobFailure when the engine reported a failure or the job could not reach its end, or
-/// exitInterrupted when an interrupt (Ctrl-C, SIGTERM, the console window closing) stopped it.
+/// exitJobFailure when the engine reported a failure, the job could not reach its end or stdout
+/// could not be written, or the interrupt's exit status (InterruptExitStatus) when an interrupt
+/// stopped it; the job's output files are then removed and earlier files keep what they held.
 int RunJob(const CliOptions& options, bool showProgress);
 
 } // namespace trelvane

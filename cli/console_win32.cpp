@@ -3,10 +3,15 @@
 #include "cli/console.h"
 
 #include "engine/code_page.h"
+#include "engine/notice.h"
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 namespace trelvane {
@@ -18,49 +23,58 @@ bool IsConsole(HANDLE handle)
     return GetConsoleMode(handle, &mode) != 0;
 }
 
-void WriteConsoleText(HANDLE handle, std::u16string_view text)
+bool WriteConsoleText(HANDLE handle, std::u16string_view text)
 {
     while (!text.empty()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1 << 14));
         DWORD written = 0;
         if (!WriteConsoleW(handle, text.data(), chunk, &written, nullptr) || written == 0)
-            return;
+            return false;
         text.remove_prefix(written);
     }
+    return true;
 }
 
-void WriteBytes(HANDLE handle, std::string_view bytes)
+// Through the runtime, which sets errno; in binary mode, so that LF stays LF as on Linux.
+bool WriteBytes(int fd, std::string_view bytes)
 {
+    _setmode(fd, _O_BINARY);
     while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
-            return;
-        bytes.remove_prefix(written);
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1 << 20));
+        const int written = _write(fd, bytes.data(), chunk);
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
+    return true;
 }
 
-void WriteTo(DWORD stream, std::u16string_view text)
+// Writes text to the standard stream fd (1 or 2); 0, or the errno value that says why it failed.
+int WriteTo(int fd, std::u16string_view text)
 {
-    const HANDLE handle = GetStdHandle(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
-    if (IsConsole(handle))
-        WriteConsoleText(handle, text);
-    else
-        WriteBytes(handle, ToSystemBytes(text));
+    errno = 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE)
+        return EBADF;
+    const bool written =
+        IsConsole(handle) ? WriteConsoleText(handle, text) : WriteBytes(fd, ToSystemBytes(text));
+    return written ? 0 : (errno != 0 ? errno : EIO);
 }
 
 } // namespace
 
-void WriteToStdout(std::u16string_view text)
+bool WriteToStdout(std::u16string_view text)
 {
-    WriteTo(STD_OUTPUT_HANDLE, text);
+    const int error = WriteTo(1, text);
+    if (error == 0)
+        return true;
+    WriteToStderr(u"trelvane-cli: " + FailureText(u"写入标准输出失败！", u"stdout", error) + u"\n");
+    return false;
 }
 
 void WriteToStderr(std::u16string_view text)
 {
-    WriteTo(STD_ERROR_HANDLE, text);
+    WriteTo(2, text);
 }
 
 // The progress line redraws itself with escape sequences, which a console shows only with

@@ -3,11 +3,14 @@
 
 namespace trelvane {
 
-/// Starts listening for interrupts: Ctrl-C everywhere, SIGTERM on POSIX systems, Ctrl-Break and
-/// the closing of the console window on Windows. A second Ctrl-C ends the process at once.
+/// Starts listening for requests to stop the job: on POSIX systems SIGINT (Ctrl-C), SIGTERM and
+/// SIGHUP (a closed terminal), each unless the caller ignores it; on Windows Ctrl-C, Ctrl-Break
+/// and the closing of the console window. A second request ends the process at once.
 void InstallInterruptHandler();
 
-/// Whether an interrupt has asked the job to stop.
-bool InterruptRequested();
+/// The exit status the request asks for: 128 + the signal's number on POSIX systems (130 for
+/// SIGINT, 143 for SIGTERM, 129 for SIGHUP, as a shell reports a process that the signal ended),
+/// 130 on Windows; 0 while none came.
+int InterruptExitStatus();
 
 } // namespace trelvane

@@ -1,4 +1,4 @@
-// Interrupts on POSIX systems: SIGINT and SIGTERM.
+// Requests to stop on POSIX systems: SIGINT, SIGTERM and SIGHUP.
 #include "cli/interrupt.h"
 
 #include <atomic>
@@ -7,30 +7,38 @@
 namespace trelvane {
 namespace {
 
-std::atomic<bool> interruptRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+// The signal that asked the job to stop; 0 while none has.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-void OnInterruptSignal(int /*signal*/)
+void OnStopSignal(int signal)
 {
-    interruptRequested.store(true);
+    stopSignal.store(signal);
 }
 
 } // namespace
 
-// A second signal ends the process at once: the handler is reset by its first call.
+// A second signal ends the process at once, since each handler is reset by its first call. A
+// signal the caller ignores (nohup, a background job of a script) stays ignored.
 void InstallInterruptHandler()
 {
     struct sigaction action = {};
-    action.sa_handler = &OnInterruptSignal;
+    action.sa_handler = &OnStopSignal;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
-bool InterruptRequested()
+int InterruptExitStatus()
 {
-    return interruptRequested.load();
+    constexpr int signalStatusBase = 128;
+    const int signal = stopSignal.load();
+    return signal == 0 ? 0 : signalStatusBase + signal;
 }
 
 } // namespace trelvane

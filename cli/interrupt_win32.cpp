@@ -29,9 +29,10 @@ void InstallInterruptHandler()
     SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
 }
 
-bool InterruptRequested()
+int InterruptExitStatus()
 {
-    return interruptRequested.load();
+    constexpr int interruptedStatus = 130; // as for SIGINT elsewhere
+    return interruptRequested.load() ? interruptedStatus : 0;
 }
 
 } // namespace trelvane

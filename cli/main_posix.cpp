@@ -3,8 +3,13 @@
 
 #include "engine/code_page.h"
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // A reader that goes away ends the tool quietly, as it ends other tools, even when the
+    // caller left SIGPIPE ignored.
+    std::signal(SIGPIPE, SIG_DFL);
     // The code page is read before anything else: arguments and paths are bytes in it.
     trelvane::SystemCodePage();
     std::vector<std::u16string> arguments;

@@ -6,21 +6,22 @@
 #include "cli/console.h"
 #include "cli/help_text.h"
 #include "cli/joined.h"
+#include "engine/code_page.h"
 
 namespace trelvane {
 
 int ToolMain(const std::vector<std::u16string>& arguments)
 {
+    if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
+        WriteToStderr(Joined({u"trelvane-cli: ", notice, u"\n"}));
     const CliOptions options = ParseCommandLine(arguments);
     switch (options.action) {
     case CliAction::ShowHelp:
-        WriteToStdout(HelpText());
-        return exitSuccess;
+        return WriteToStdout(HelpText()) ? exitSuccess : exitJobFailure;
     case CliAction::ShowVersion:
-        WriteToStdout(VersionText());
-        return exitSuccess;
+        return WriteToStdout(VersionText()) ? exitSuccess : exitJobFailure;
     case CliAction::UsageError:
-        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n"}));
+        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n请使用 --help 查看用法。\n"}));
         return exitUsageError;
     case CliAction::RunJob:
         break;

@@ -16,6 +16,23 @@ bool IsUtf8Name(const std::string& key)
            key == "USASCII";
 }
 
+/// The system's codeset and the code page that serves it.
+struct SystemEncoding
+{
+    std::string codeset;
+    CodePage codePage;
+};
+
+const SystemEncoding& System()
+{
+    static const SystemEncoding system = [] {
+        std::string codeset = os::ReadSystemCodeset();
+        CodePage codePage = CodePage::FromName(codeset).value_or(CodePage::Utf8());
+        return SystemEncoding{std::move(codeset), std::move(codePage)};
+    }();
+    return system;
+}
+
 } // namespace
 
 std::string codepage::NormalisedName(std::string_view name)
@@ -82,9 +99,22 @@ bool CodePage::CanEncode(std::u16string_view text) const
 
 const CodePage& SystemCodePage()
 {
-    static const CodePage systemCodePage =
-        CodePage::FromName(os::ReadSystemCodeset()).value_or(CodePage::Utf8());
-    return systemCodePage;
+    return System().codePage;
+}
+
+std::u16string UnsupportedCodesetNotice(std::string_view codeset)
+{
+    if (CodePage::FromName(codeset))
+        return {};
+    // Codeset names are ASCII.
+    return u"不支持系统字符集“" + std::u16string(codeset.begin(), codeset.end()) +
+           u"”，文件按 UTF-8 读写！";
+}
+
+const std::u16string& SystemCodePageNotice()
+{
+    static const std::u16string notice = UnsupportedCodesetNotice(System().codeset);
+    return notice;
 }
 
 std::u16string FromSystemBytes(std::string_view bytes)

@@ -250,13 +250,46 @@ bool EncodeMultiByte(UConverter* converter, std::u16string_view text, std::strin
     return U_SUCCESS(error) && state.complete;
 }
 
+/// Decodes one character at a time, each only when it encodes back to the very bytes it came
+/// from; a byte that starts no such character is escaped. The slow way, for texts in which
+/// DecodeMultiByte met a one-way mapping.
+void DecodeRoundTrips(UConverter* converter, std::string_view bytes, std::u16string& out)
+{
+    // EncodeMultiByte left its own callback, whose state is gone.
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+    const auto longest = static_cast<std::size_t>(ucnv_getMaxCharSize(converter));
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        std::size_t length = 1;
+        for (; length <= longest && position + length <= bytes.size(); ++length) {
+            const std::string_view sequence = bytes.substr(position, length);
+            const std::u16string text = DecodeAlone(converter, sequence);
+            const bool oneCharacter =
+                text.size() == 1 || (text.size() == 2 && IsHighSurrogate(text[0]));
+            if (oneCharacter && EncodeAlone(converter, text) == sequence) {
+                out += text;
+                break;
+            }
+        }
+        if (length > longest || position + length > bytes.size()) {
+            out += EscapeOf(static_cast<unsigned char>(bytes[position]));
+            length = 1;
+        }
+        position += length;
+    }
+}
+
 /// A multi-byte code page; ASCII at the start of a text skips ICU, since in these code pages an
-/// ASCII byte is always a whole character.
+/// ASCII byte is always a whole character. With roundTripOnly, a decoded text is encoded again
+/// and decoded anew, character by character, when it does not give its bytes back.
 class MultiByteConverter final : public CodePage::Converter
 {
 public:
-    MultiByteConverter(std::string codesetName, std::string icuName, const AsciiUnits& asciiUnits)
-        : Converter(std::move(codesetName)), icuName_(std::move(icuName)), icuUnitOf_(asciiUnits)
+    MultiByteConverter(std::string codesetName, std::string icuName, const AsciiUnits& asciiUnits,
+                       bool roundTripOnly)
+        : Converter(std::move(codesetName)), icuName_(std::move(icuName)), icuUnitOf_(asciiUnits),
+          roundTripOnly_(roundTripOnly)
     {
         for (std::size_t byte = 0; byte < asciiUnits.size(); ++byte) {
             asciiOfIcuUnit_[asciiUnits[byte]] = static_cast<char16_t>(byte);
@@ -271,7 +304,18 @@ public:
         if (ascii == bytes.size())
             return;
         const std::size_t icuStart = out.size();
-        DecodeMultiByte(ThreadConverter(icuName_), bytes.substr(ascii), out);
+        UConverter* const converter = ThreadConverter(icuName_);
+        const std::string_view rest = bytes.substr(ascii);
+        DecodeMultiByte(converter, rest, out);
+        if (roundTripOnly_) {
+            thread_local std::string back;
+            back.clear();
+            const std::u16string_view decoded = std::u16string_view(out).substr(icuStart);
+            if (!EncodeMultiByte(converter, decoded, back) || back != rest) {
+                out.resize(icuStart);
+                DecodeRoundTrips(converter, rest, out);
+            }
+        }
         if (!swapsAscii_)
             return;
         for (std::size_t i = icuStart; i < out.size(); ++i)
@@ -306,6 +350,7 @@ private:
     AsciiUnits icuUnitOf_;
     AsciiUnits asciiOfIcuUnit_{};
     bool swapsAscii_ = false;
+    bool roundTripOnly_;
 };
 
 /// Codesets whose users' Windows systems use a Windows code page for which ICU, by these names,
@@ -338,14 +383,14 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 24> windowsT
     {"WINDOWS874", "windows-874-2000"},
 }};
 
-/// The ICU converter name for a codeset.
-std::string IcuNameOf(std::string_view codeset, const std::string& key)
+/// The Windows table for a codeset, if it has one.
+std::optional<std::string> WindowsTableOf(const std::string& key)
 {
     for (const auto& [windowsName, icuName] : windowsTables) {
         if (key == windowsName)
             return std::string(icuName);
     }
-    return std::string(codeset);
+    return std::nullopt;
 }
 
 } // namespace
@@ -353,7 +398,11 @@ std::string IcuNameOf(std::string_view codeset, const std::string& key)
 std::shared_ptr<const CodePage::Converter> MakePlatformConverter(std::string name,
                                                                  const std::string& key)
 {
-    const ConverterHandle converter = OpenConverter(IcuNameOf(name, key));
+    // Windows decodes the duplicate codes of its own tables; other tables keep only the
+    // mappings that go both ways, so that no byte is lost.
+    const std::optional<std::string> windowsTable = WindowsTableOf(key);
+    const bool roundTripOnly = !windowsTable;
+    const ConverterHandle converter = OpenConverter(windowsTable.value_or(name));
     if (!converter)
         return nullptr;
     UErrorCode error = U_ZERO_ERROR;
@@ -368,7 +417,7 @@ std::shared_ptr<const CodePage::Converter> MakePlatformConverter(std::string nam
     if (ucnv_getMaxCharSize(converter.get()) == 1)
         return std::make_shared<const TableConverter>(std::move(name), converter.get());
     return std::make_shared<const MultiByteConverter>(
-        std::move(name), ucnv_getName(converter.get(), &error), *asciiUnits);
+        std::move(name), ucnv_getName(converter.get(), &error), *asciiUnits, roundTripOnly);
 }
 
 } // namespace trelvane::codepage

@@ -3,15 +3,19 @@
 
 #include "engine/code_page.h"
 #include "engine/job_runner_test_hook.h"
+#include "engine/notice.h"
 #include "engine/os/file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,22 +92,6 @@ bool HasCall(const Calls& calls, const std::string& prefix)
             return true;
     }
     return false;
-}
-
-void WriteFile(const std::u16string& path, std::string_view bytes)
-{
-    os::OutputFile file;
-    ASSERT_TRUE(file.Open(path)) << Utf8(path);
-    EXPECT_TRUE(file.Write(bytes.data(), bytes.size()) && file.Close()) << Utf8(path);
-}
-
-std::string ReadFile(const std::u16string& path)
-{
-    os::InputFile file(path);
-    std::string bytes(4096, '\0');
-    const std::ptrdiff_t count = file.Read(bytes.data(), bytes.size());
-    bytes.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(count, 0)));
-    return bytes;
 }
 
 class JobRunnerTest : public ::testing::Test
@@ -218,18 +206,26 @@ TEST_F(JobRunnerTest, UnreadableInputIsToldWithItsPathAndTheJobGoesOn)
     EXPECT_EQ(Out("out.txt"), "a@x\r\n");
 }
 
-TEST_F(JobRunnerTest, UnreadableExclusionFileIsToldOncePerJob)
+// Without an exclusion list ever loaded, writing would mail the addresses it leaves out: the job
+// ends without output, told with the path and the reason.
+TEST_F(JobRunnerTest, ExclusionFileThatCannotBeLoadedEndsTheJobWithoutOutput)
 {
     AddressJob.inputPaths = {Input("1.txt", "a@x\n"), Input("2.txt", "b@x\n")};
     JobSettings settings;
     settings.useExclusionFile = true;
     settings.exclusionPath = dir.Wide("no-exclusions.txt");
     ChainingReport report(Output("out.txt"));
+    int aborted = 0;
+    SetJobAbortHandler([&aborted] { ++aborted; });
 
     Run(report, settings);
+    SetJobAbortHandler(nullptr);
 
-    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！"}));
-    EXPECT_EQ(Out("out.txt"), "a@x\r\nb@x\r\n");
+    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！" + Utf8(settings.exclusionPath) + ": " +
+                                      os::ErrorText(ENOENT)}));
+    EXPECT_EQ(aborted, 1);
+    EXPECT_FALSE(HasCall(report.Calls(), "processed"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
 }
 
 TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
@@ -271,23 +267,23 @@ TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
 TEST_F(JobRunnerTest, FilesNamedOutsideTheCodePageAreReadExcludedAndWritten)
 {
     // Chinese, Polish and an emoji: no code page but UTF-8 holds them all.
-    const std::u16string folder = test::WidePath(dir.Path()) + u"/";
-    const std::u16string input = folder + u"地址列表.txt";
-    const std::u16string exclusions = folder + u"排除-Łódź.txt";
-    const std::u16string output = folder + u"结果-\U0001F600.txt";
+    const std::u16string input = u"地址列表.txt";
+    const std::u16string exclusions = u"排除-Łódź.txt";
+    const std::u16string output = u"结果-\U0001F600.txt";
     if (test::namesInCodePage && !SystemCodePage().CanEncode(input + exclusions + output))
         GTEST_SKIP() << "the locale's code page cannot name these files";
-    WriteFile(input, "b@x.com\r\na@x.com\r\nc@x.com\r\n");
-    WriteFile(exclusions, "a@x.com\r\n");
-    AddressJob.inputPaths = {input};
-    ChainingReport report(OutputSettings{true, 0, output});
+    const auto path = [this](const std::u16string& name) { return dir.Path() / name; };
+    std::ofstream(path(input), std::ios::binary) << "b@x.com\r\na@x.com\r\nc@x.com\r\n";
+    std::ofstream(path(exclusions), std::ios::binary) << "a@x.com\r\n";
+    AddressJob.inputPaths = {test::WidePath(path(input))};
+    ChainingReport report(OutputSettings{true, 0, test::WidePath(path(output))});
     JobSettings settings;
     settings.useExclusionFile = true;
-    settings.exclusionPath = exclusions;
+    settings.exclusionPath = test::WidePath(path(exclusions));
 
     Run(report, settings);
 
-    EXPECT_EQ(ReadFile(output), "b@x.com\r\nc@x.com\r\n");
+    EXPECT_EQ(test::ReadBytes(path(output)), "b@x.com\r\nc@x.com\r\n");
     EXPECT_EQ(notices.Texts(), std::vector<std::string>{});
     EXPECT_EQ(report.Calls().back(), "finished 1 2");
 }
@@ -358,6 +354,114 @@ TEST_F(JobRunnerTest, StopEndsARunningJobWithoutFurtherReportsOrOutput)
         EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt.part1.txt"));
         EXPECT_TRUE(notices.Texts().empty());
     }
+}
+
+// Runs a step on the worker at its first report of the chosen kind: a fault or a change
+// that a test injects at a known point of the job.
+class HookedReport : public ChainingReport
+{
+public:
+    HookedReport(OutputSettings output, bool inOutput, std::function<void()> hook)
+        : ChainingReport(std::move(output)), inOutput_(inOutput), hook_(std::move(hook))
+    {
+    }
+    void OnLineProcessed(const std::u16string& filePath, int totalLines, int lineNumber) override
+    {
+        ChainingReport::OnLineProcessed(filePath, totalLines, lineNumber);
+        if (!inOutput_)
+            RunOnce();
+    }
+    void OnOutputProgress(int total, int current) override
+    {
+        ChainingReport::OnOutputProgress(total, current);
+        if (inOutput_)
+            RunOnce();
+    }
+
+private:
+    void RunOnce()
+    {
+        if (const std::function<void()> hook = std::exchange(hook_, nullptr))
+            hook();
+    }
+
+    bool inOutput_;
+    std::function<void()> hook_;
+};
+
+// An exception on a worker ends the job with a told failure instead of ending the process:
+// the lines are released, nothing is written, and the front end learns that the job is over.
+TEST_F(JobRunnerTest, ExceptionOnAWorkerAbortsTheJobWithoutOutput)
+{
+    const struct
+    {
+        const char* name;
+        bool inOutput;
+        std::function<void()> fault;
+        std::string notice;
+    } rows[] = {
+        {"out of memory while processing", false, [] { throw std::bad_alloc(); },
+         "内存不足，作业已停止！"},
+        {"out of memory while writing", true, [] { throw std::bad_alloc(); },
+         "内存不足，作业已停止！"},
+        {"other failure while writing", true, [] { throw std::length_error("full"); },
+         "作业因内部错误已停止！"},
+    };
+    int aborted = 0;
+    SetJobAbortHandler([&aborted] { ++aborted; });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AddressJob.inputPaths = {Input("1.txt", "b@x\na@x\n")};
+        HookedReport report(Output("out.txt", false, 1), row.inOutput, row.fault);
+        aborted = 0;
+        Run(report, JobSettings{});
+
+        EXPECT_FALSE(HasCall(report.Calls(), "finished"));
+        EXPECT_EQ(notices.Texts().back(), row.notice);
+        EXPECT_EQ(aborted, 1);
+        EXPECT_TRUE(AddressJob.ascendingSet.Empty());
+        EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
+        EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt.part1.txt"));
+    }
+    SetJobAbortHandler(nullptr);
+}
+
+// A file that loses lines between its count and its reading is told; the job goes on.
+TEST_F(JobRunnerTest, InputThatShrinksWhileReadIsToldAndTheJobGoesOn)
+{
+    // More than one read block, so the reader has bytes left to find gone.
+    std::string big;
+    for (int i = 0; i < 40000; ++i)
+        big += "a@x.example\n";
+    const std::u16string path = Input("big.txt", big);
+    AddressJob.inputPaths = {path, Input("2.txt", "b@x.example\n")};
+    HookedReport report(Output("out.txt"), false,
+                        [this] { std::filesystem::resize_file(dir.Path() / "big.txt", 0); });
+    Run(report, JobSettings{});
+
+    EXPECT_EQ(notices.Texts(), (Calls{"输入文件在读取时被修改！" + Utf8(path)}));
+    EXPECT_EQ(Out("out.txt"), "a@x.example\r\nb@x.example\r\n");
+}
+
+// Counts beyond the report's int stop at its maximum and say so once per job. The seam: the
+// first report sets filteredCount near the limit, as billions of duplicates would.
+TEST_F(JobRunnerTest, FilteredCountSaturatesAndIsToldOnce)
+{
+    AddressJob.inputPaths = {Input("1.txt", "a@x\na@x\na@x\n"), Input("2.txt", "a@x\nb@x\n")};
+    HookedReport report(Output("out.txt"), false,
+                        [] { AddressJob.filteredCount = 2147483647 - 1; });
+    Run(report, JobSettings{});
+
+    EXPECT_EQ(notices.Texts(), (Calls{"行数超过 2147483647，计数不再准确！"}));
+    EXPECT_EQ(report.Calls().back(), "finished 2147483647 2");
+}
+
+TEST(ReportedCount, SaturatesAtTheLargestInt)
+{
+    EXPECT_EQ(ReportedCount(0), 0);
+    EXPECT_EQ(ReportedCount(2147483647), 2147483647);
+    EXPECT_EQ(ReportedCount(2147483648), 2147483647);
+    EXPECT_EQ(ReportedCount(3000000000LL * 3), 2147483647);
 }
 
 } // namespace
