@@ -58,7 +58,13 @@ int WriteTo(int fd, std::u16string_view text)
         return EBADF;
     const bool written =
         IsConsole(handle) ? WriteConsoleText(handle, text) : WriteBytes(fd, ToSystemBytes(text));
-    return written ? 0 : (errno != 0 ? errno : EIO);
+    if (written)
+        return 0;
+    // The runtime calls a pipe whose reader has gone an invalid argument.
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+        return EPIPE;
+    return errno != 0 ? errno : EIO;
 }
 
 } // namespace
