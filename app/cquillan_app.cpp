@@ -2,8 +2,10 @@
 #include "app/cquillan_app.h"
 
 #include "engine/code_page.h"
+#include "engine/notice.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/toolkit_translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -34,7 +36,12 @@ int CQuillanApp::Run(char* programPath)
     QApplication::setApplicationVersion(QStringLiteral(TRELVANE_VERSION));
     QApplication::setDesktopFileName(QString::fromLatin1(desktopId));
     QApplication::setWindowIcon(ApplicationIcon());
+    // The program speaks Chinese whatever the locale; without the catalogue Qt's texts stay
+    // English.
+    InstallToolkitTranslations();
     InstallNoticeHandler();
+    if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
+        ShowNotice(notice);
     CQuillanDlg dialog;
     dialog.RunModal();
     return 0;

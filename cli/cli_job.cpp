@@ -20,23 +20,30 @@ namespace {
 // How often main wakes while it waits: the display's redraw rate and the reaction to a signal.
 constexpr std::chrono::milliseconds redrawInterval{200};
 
-std::atomic<bool> interruptRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+// The signal that asked the job to stop; 0 while none has.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-void OnInterruptSignal(int /*signal*/)
+void OnStopSignal(int signal)
 {
-    interruptRequested.store(true);
+    stopSignal.store(signal);
 }
 
-// A second signal ends the process at once: the handler is reset by its first call.
-void InstallInterruptHandler()
+// Ctrl-C, kill and a closed terminal stop the job; a second signal ends the process at once,
+// since each handler is reset by its first call. A signal the caller ignores (nohup, a
+// background job of a script) stays ignored.
+void InstallStopHandlers()
 {
     struct sigaction action = {};
-    action.sa_handler = &OnInterruptSignal;
+    action.sa_handler = &OnStopSignal;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 std::u16string CompletionText(const JobCounts& counts)
@@ -50,7 +57,7 @@ std::u16string CompletionText(const JobCounts& counts)
 bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 {
     while (!report.WaitForEnd(redrawInterval)) {
-        if (interruptRequested.load()) {
+        if (stopSignal.load() != 0) {
             RequestStop();
             return false;
         }
@@ -62,22 +69,22 @@ bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 int ExitStatus(const CliReport& report)
 {
     const std::optional<JobCounts> counts = report.Counts();
-    if (counts)
-        WriteToStdout(CompletionText(*counts));
-    return counts && !report.FailureReported() ? exitSuccess : exitJobFailure;
+    const bool told = !counts || WriteToStdout(CompletionText(*counts));
+    return counts && told && !report.FailureReported() ? exitSuccess : exitJobFailure;
 }
 
 } // namespace
 
 int RunJob(const CliOptions& options, bool showProgress)
 {
-    InstallInterruptHandler();
+    InstallStopHandlers();
     CliReport report(options.outputSettings);
     ProgressDisplay display(showProgress);
     SetNoticeHandler([&report, &display](std::u16string_view text) {
         display.PrintMessage(Joined({u"trelvane-cli: ", text}));
         report.OnNotice(text);
     });
+    SetJobAbortHandler([&report] { report.OnJobAborted(); });
     AddressJob.report = &report;
     AddressJob.inputPaths.insert(AddressJob.inputPaths.end(), options.inputPaths.begin(),
                                  options.inputPaths.end());
@@ -85,11 +92,12 @@ int RunJob(const CliOptions& options, bool showProgress)
     const bool ended = AwaitEnd(report, display);
     WaitForWorkers();
     SetNoticeHandler(nullptr);
+    SetJobAbortHandler(nullptr);
     AddressJob.report = nullptr;
     display.Clear();
     if (!ended) {
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
-        return exitInterrupted;
+        return exitSignalBase + stopSignal.load();
     }
     return ExitStatus(report);
 }

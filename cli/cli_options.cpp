@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -81,7 +82,7 @@ bool IsOption(std::u16string_view argument)
 
 std::u16string Quoted(std::u16string_view text)
 {
-    return Joined({u"'", text, u"'"});
+    return Joined({u"“", text, u"”"});
 }
 
 // Reads the option at arguments[index], and its value if it takes one (index then moves on to
@@ -95,19 +96,19 @@ std::u16string ReadOption(const std::vector<std::u16string>& arguments, std::siz
     const std::u16string_view name = argument.substr(0, equals);
     if (const FlagOption* flag = FindOption(flagOptions, name)) {
         if (equals != none)
-            return Joined({name, u" takes no value"});
+            return Joined({name, u" 不接受值"});
         raw.*(flag->field) = true;
         return {};
     }
     const ValueOption* option = FindOption(valueOptions, name);
     if (option == nullptr)
-        return Joined({u"unknown option ", Quoted(argument)});
+        return Joined({u"未知选项", Quoted(argument)});
     if (equals != none) {
         raw.*(option->field) = std::u16string(argument.substr(equals + 1));
         return {};
     }
     if (index + 1 >= arguments.size())
-        return Joined({name, u" needs a value"});
+        return Joined({name, u" 需要一个值"});
     raw.*(option->field) = arguments[++index];
     return {};
 }
@@ -148,39 +149,43 @@ std::u16string ReadCount(std::u16string_view name, const std::u16string& text, s
     count = IsDigits(text) ? ReadSignedInt(text) : 0;
     if (count >= 1)
         return {};
-    return Joined({name, u" needs a number of at least 1, got ", Quoted(text)});
+    return Joined({name, u" 需要至少为 1 的整数，而不是", Quoted(text)});
 }
 
-std::u16string LowerFirstLetter(std::u16string text)
+// The path that a file argument names: "-" is the standard input.
+std::u16string FilePath(const std::u16string& argument)
 {
-    if (!text.empty())
-        text.front() = LowerAscii(text.substr(0, 1)).front();
-    return text;
+    return argument == u"-" ? os::StandardInputPath() : argument;
 }
 
-// Whether the exclusion file can be opened and read; the error text names the flag if not.
+// Whether the exclusion file can be opened and read; the error text names the flag if not. A
+// pipe or FIFO is not opened here: that could take bytes or a writer from the job, which reads
+// it once.
 std::u16string CheckExclusionFile(const std::u16string& path)
 {
+    const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
+    if (identity && !identity->isRegular && !identity->isDirectory)
+        return {};
     os::InputFile file(path);
     char byte = 0;
     if (file.IsOpen() && file.Read(&byte, 1) >= 0)
         return {};
     const std::u16string reason = FromSystemBytes(os::ErrorText(file.Error()));
-    return Joined({u"--exclude: cannot read ", Quoted(path), u": ", LowerFirstLetter(reason)});
+    return Joined({u"--exclude：无法读取", Quoted(path), u"：", reason});
 }
 
 std::u16string CheckCombinations(const RawArguments& raw)
 {
     if (!raw.output)
-        return u"no output file given (-o PATH)";
+        return u"未给出输出文件（-o 路径）";
     if (IsBlank(*raw.output))
-        return Joined({u"--output needs a file name, got ", Quoted(*raw.output)});
+        return Joined({u"--output 需要文件名，而不是", Quoted(*raw.output)});
     if (raw.inputs.empty())
-        return u"no input file given";
+        return u"未给出输入文件";
     if (raw.deleteSuffixes && raw.keepSuffixes)
-        return u"--delete-suffixes and --keep-suffixes cannot be used together";
+        return u"--delete-suffixes 与 --keep-suffixes 不能同时使用";
     if (raw.testAddresses && !raw.testInterval)
-        return u"--test-addresses needs --test-interval";
+        return u"--test-addresses 需要同时给出 --test-interval";
     return {};
 }
 
@@ -208,7 +213,7 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
         job.testAddresses = SplitList(*raw.testAddresses, testAddressDelimiter);
     job.useExclusionFile = raw.exclude.has_value();
     if (job.useExclusionFile)
-        job.exclusionPath = *raw.exclude;
+        job.exclusionPath = FilePath(*raw.exclude);
     job.deleteSuffixes = raw.deleteSuffixes.has_value();
     if (job.deleteSuffixes)
         job.deleteSuffixList = SplitList(LowerAscii(*raw.deleteSuffixes), suffixDelimiter);
@@ -217,7 +222,8 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
         job.keepSuffixList = SplitList(LowerAscii(*raw.keepSuffixes), suffixDelimiter);
     options.outputSettings.mergeOutput = !raw.split.has_value();
     options.outputSettings.outputPath = *raw.output;
-    options.inputPaths = raw.inputs;
+    std::transform(raw.inputs.begin(), raw.inputs.end(), std::back_inserter(options.inputPaths),
+                   FilePath);
     options.quiet = raw.quiet;
 }
 
@@ -246,7 +252,7 @@ CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments)
     if (error.empty())
         error = ReadCounts(raw, options);
     if (error.empty() && raw.exclude)
-        error = CheckExclusionFile(*raw.exclude);
+        error = CheckExclusionFile(FilePath(*raw.exclude));
     if (!error.empty())
         return UsageError(std::move(error));
     FillSettings(raw, options);

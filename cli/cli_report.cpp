@@ -68,6 +68,14 @@ void CliReport::OnNotice(std::u16string_view text)
     }
 }
 
+void CliReport::OnJobAborted()
+{
+    std::lock_guard lock(mutex_);
+    failureReported_ = true;
+    ended_ = true;
+    endChanged_.notify_all();
+}
+
 bool CliReport::WaitForEnd(std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(mutex_);

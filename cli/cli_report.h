@@ -55,6 +55,8 @@ public:
     /// Takes a failure notice of the engine; a worker that could not be started ends the job,
     /// since no further report will come.
     void OnNotice(std::u16string_view text);
+    /// Takes the end of a job that stopped on a failure; no further report will come.
+    void OnJobAborted();
 
     /// Waits up to timeout for the end of the job; true once it has ended.
     bool WaitForEnd(std::chrono::milliseconds timeout);

@@ -2,7 +2,9 @@
 #include "cli/console.h"
 
 #include "engine/code_page.h"
+#include "engine/notice.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <sys/ioctl.h>
@@ -11,18 +13,24 @@
 namespace trelvane {
 namespace {
 
-void WriteEncoded(std::FILE* stream, std::u16string_view text)
+// Writes text and flushes it; false (errno set) when either fails.
+bool WriteEncoded(std::FILE* stream, std::u16string_view text)
 {
     const std::string bytes = ToSystemBytes(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 } // namespace
 
-void WriteToStdout(std::u16string_view text)
+bool WriteToStdout(std::u16string_view text)
 {
-    WriteEncoded(stdout, text);
+    if (WriteEncoded(stdout, text))
+        return true;
+    const int error = errno;
+    std::clearerr(stdout);
+    WriteToStderr(u"trelvane-cli: " + FailureText(u"写入标准输出失败！", u"stdout", error) + u"\n");
+    return false;
 }
 
 void WriteToStderr(std::u16string_view text)

@@ -5,8 +5,9 @@
 
 namespace trelvane {
 
-/// Writes text to stdout, encoded in the system code page, and flushes it.
-void WriteToStdout(std::u16string_view text);
+/// Writes text to stdout, encoded in the system code page, and flushes it; false when that
+/// fails, after telling why on stderr.
+bool WriteToStdout(std::u16string_view text);
 
 /// Writes text to stderr, encoded in the system code page.
 void WriteToStderr(std::u16string_view text);

@@ -6,6 +6,7 @@
 #include "cli/joined.h"
 #include "engine/code_page.h"
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -24,18 +25,21 @@ std::vector<std::u16string> ArgumentsOf(int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace trelvane;
+    // A reader that goes away ends the tool quietly, as it ends other tools, even when the
+    // caller left SIGPIPE ignored.
+    std::signal(SIGPIPE, SIG_DFL);
     // The code page is read before anything else: arguments and paths are bytes in it.
     SystemCodePage();
+    if (const std::u16string& notice = SystemCodePageNotice(); !notice.empty())
+        WriteToStderr(Joined({u"trelvane-cli: ", notice, u"\n"}));
     const CliOptions options = ParseCommandLine(ArgumentsOf(argc, argv));
     switch (options.action) {
     case CliAction::ShowHelp:
-        WriteToStdout(HelpText());
-        return exitSuccess;
+        return WriteToStdout(HelpText()) ? exitSuccess : exitJobFailure;
     case CliAction::ShowVersion:
-        WriteToStdout(VersionText());
-        return exitSuccess;
+        return WriteToStdout(VersionText()) ? exitSuccess : exitJobFailure;
     case CliAction::UsageError:
-        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n"}));
+        WriteToStderr(Joined({u"trelvane-cli: ", options.error, u"\n请使用 --help 查看用法。\n"}));
         return exitUsageError;
     case CliAction::RunJob:
         break;

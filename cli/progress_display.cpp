@@ -3,6 +3,7 @@
 
 #include "cli/console.h"
 #include "cli/joined.h"
+#include "engine/settings_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -81,7 +82,10 @@ std::u16string ProgressText(const ProgressSnapshot& snapshot, int columns)
 {
     if (snapshot.phase == JobPhase::Starting)
         return {};
-    const std::u16string tail = BarAndPercent(snapshot.position, snapshot.total);
+    // A pipe's line count is known only at its end: the lines so far stand for the bar.
+    const std::u16string tail = snapshot.total == 0 && snapshot.position > 0
+                                    ? Joined({u"  ", DecimalText(snapshot.position), u" 行"})
+                                    : BarAndPercent(snapshot.position, snapshot.total);
     if (snapshot.phase == JobPhase::Output)
         return Joined({outputLabel, tail});
     const int room = columns - Columns(processingLabel) - Columns(tail);

@@ -4,6 +4,7 @@
 #include "engine/address_set.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,16 @@ struct OutputSettings
     std::u16string outputPath;
 };
 
+/// The largest count the report interface can carry.
+inline constexpr std::int64_t maxReportedCount = std::numeric_limits<int>::max();
+
+/// A 64-bit count as the report interface's int: a count beyond maxReportedCount gives
+/// maxReportedCount.
+constexpr int ReportedCount(std::int64_t count)
+{
+    return static_cast<int>(count < maxReportedCount ? count : maxReportedCount);
+}
+
 /// Receives every progress and completion report of a job, always on a worker thread.
 ///
 /// Each call must return before the engine goes on. The path is passed by reference: it is
@@ -45,7 +56,9 @@ struct OutputSettings
 class IProcessReport
 {
 public:
-    /// A line of filePath reached the set (new or duplicate); totalLines is the file's LF count.
+    /// A line of filePath reached the set (new or duplicate); totalLines is the file's LF count,
+    /// or 0 when it cannot be known before the file is read (a pipe): lineNumber then is the
+    /// count so far.
     virtual void OnLineProcessed(const std::u16string& filePath, int totalLines,
                                  int lineNumber) = 0;
     /// Every input file is done; the receiver starts the output stage with StartOutput.

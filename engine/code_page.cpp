@@ -58,14 +58,31 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 24> windowsT
     {"WINDOWS874", "windows-874-2000"},
 }};
 
-/// The ICU converter name for a codeset.
-std::string IcuNameOf(std::string_view codeset, const std::string& key)
+/// The Windows table for a codeset, if it has one.
+std::optional<std::string> WindowsTableOf(const std::string& key)
 {
     for (const auto& [windowsName, icuName] : windowsTables) {
         if (key == windowsName)
             return std::string(icuName);
     }
-    return std::string(codeset);
+    return std::nullopt;
+}
+
+/// The system's codeset and the code page that serves it.
+struct SystemEncoding
+{
+    std::string codeset;
+    CodePage codePage;
+};
+
+const SystemEncoding& System()
+{
+    static const SystemEncoding system = [] {
+        std::string codeset = os::ReadSystemCodeset();
+        CodePage codePage = CodePage::FromName(codeset).value_or(CodePage::Utf8());
+        return SystemEncoding{std::move(codeset), std::move(codePage)};
+    }();
+    return system;
 }
 
 } // namespace
@@ -83,7 +100,11 @@ std::optional<CodePage> CodePage::FromName(std::string_view codeset)
     const std::string key = NormalisedName(codeset);
     if (IsUtf8Name(key))
         return CodePage(codepage::MakeUtf8Converter(std::string(codeset)));
-    auto converter = codepage::MakeIcuConverter(std::string(codeset), IcuNameOf(codeset, key));
+    // Windows decodes the duplicate codes of its own tables; other tables keep only the
+    // mappings that go both ways, so that no byte is lost.
+    const std::optional<std::string> windowsTable = WindowsTableOf(key);
+    auto converter = codepage::MakeIcuConverter(
+        std::string(codeset), windowsTable.value_or(std::string(codeset)), !windowsTable);
     if (!converter)
         return std::nullopt;
     return CodePage(std::move(converter));
@@ -123,9 +144,22 @@ bool CodePage::CanEncode(std::u16string_view text) const
 
 const CodePage& SystemCodePage()
 {
-    static const CodePage systemCodePage =
-        CodePage::FromName(os::ReadSystemCodeset()).value_or(CodePage::Utf8());
-    return systemCodePage;
+    return System().codePage;
+}
+
+std::u16string UnsupportedCodesetNotice(std::string_view codeset)
+{
+    if (CodePage::FromName(codeset))
+        return {};
+    // Codeset names are ASCII.
+    return u"不支持系统字符集“" + std::u16string(codeset.begin(), codeset.end()) +
+           u"”，文件按 UTF-8 读写！";
+}
+
+const std::u16string& SystemCodePageNotice()
+{
+    static const std::u16string notice = UnsupportedCodesetNotice(System().codeset);
+    return notice;
 }
 
 std::u16string FromSystemBytes(std::string_view bytes)

@@ -13,10 +13,12 @@ namespace trelvane {
 /// Decoding never fails and never loses a byte: a byte that is not part of a valid sequence
 /// becomes the code unit U+DC00 + byte (U+DC80 to U+DCFF), and encoding turns such a unit back
 /// into that byte, so encoding the decoding of any byte string gives the bytes back; the one
-/// exception are the few duplicate codes of some tables (Shift_JIS, Big5), which decode to their
-/// character and encode to the table's preferred code. UTF-8 is decoded strictly (no overlong
-/// forms, no encoded surrogates, nothing above U+10FFFF). A CodePage may be used from several
-/// threads at once.
+/// exception are the few duplicate codes of the Windows tables for Shift_JIS and Big5, which
+/// decode to their character, as on Windows, and encode to the table's preferred code. Other
+/// tables decode only through mappings that go both ways: a sequence that a table maps to a
+/// character only one way (a fallback, as in EUC-JP) is escaped byte by byte. UTF-8 is decoded
+/// strictly (no overlong forms, no encoded surrogates, nothing above U+10FFFF). A CodePage may be
+/// used from several threads at once.
 class CodePage
 {
 public:
@@ -54,6 +56,13 @@ private:
 ///
 /// Call it early on the main thread, before any toolkit changes the locale.
 const CodePage& SystemCodePage();
+
+/// The notice that tells the user that the locale codeset has no converter here and that text is
+/// read and written as UTF-8 instead, naming the codeset; empty when codeset has a converter.
+std::u16string UnsupportedCodesetNotice(std::string_view codeset);
+
+/// UnsupportedCodesetNotice for the system's codeset; front ends show it once at start-up.
+const std::u16string& SystemCodePageNotice();
 
 /// Converts bytes of the system code page to UTF-16 (paths, arguments).
 std::u16string FromSystemBytes(std::string_view bytes);

@@ -105,8 +105,10 @@ std::shared_ptr<const CodePage::Converter> MakeUtf8Converter(std::string name);
 
 /// A converter through ICU's converter icuName; null when ICU has none or it is not
 /// ASCII-compatible. An ICU converter for UTF-8 or ASCII gives the strict UTF-8 converter.
-std::shared_ptr<const CodePage::Converter> MakeIcuConverter(std::string name,
-                                                            const std::string& icuName);
+/// With roundTripOnly, a multi-byte table decodes only sequences that encode back to themselves
+/// (single-byte tables always do so).
+std::shared_ptr<const CodePage::Converter>
+MakeIcuConverter(std::string name, const std::string& icuName, bool roundTripOnly);
 
 } // namespace codepage
 } // namespace trelvane

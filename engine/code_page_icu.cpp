@@ -249,13 +249,46 @@ bool EncodeMultiByte(UConverter* converter, std::u16string_view text, std::strin
     return U_SUCCESS(error) && state.complete;
 }
 
+/// Decodes one character at a time, each only when it encodes back to the very bytes it came
+/// from; a byte that starts no such character is escaped. The slow way, for texts in which
+/// DecodeMultiByte met a one-way mapping.
+void DecodeRoundTrips(UConverter* converter, std::string_view bytes, std::u16string& out)
+{
+    // EncodeMultiByte left its own callback, whose state is gone.
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+    const auto longest = static_cast<std::size_t>(ucnv_getMaxCharSize(converter));
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        std::size_t length = 1;
+        for (; length <= longest && position + length <= bytes.size(); ++length) {
+            const std::string_view sequence = bytes.substr(position, length);
+            const std::u16string text = DecodeAlone(converter, sequence);
+            const bool oneCharacter =
+                text.size() == 1 || (text.size() == 2 && IsHighSurrogate(text[0]));
+            if (oneCharacter && EncodeAlone(converter, text) == sequence) {
+                out += text;
+                break;
+            }
+        }
+        if (length > longest || position + length > bytes.size()) {
+            out += EscapeOf(static_cast<unsigned char>(bytes[position]));
+            length = 1;
+        }
+        position += length;
+    }
+}
+
 /// A multi-byte code page; ASCII at the start of a text skips ICU, since in these code pages an
-/// ASCII byte is always a whole character.
+/// ASCII byte is always a whole character. With roundTripOnly, a decoded text is encoded again
+/// and decoded anew, character by character, when it does not give its bytes back.
 class MultiByteConverter final : public CodePage::Converter
 {
 public:
-    MultiByteConverter(std::string codesetName, std::string icuName, const AsciiUnits& asciiUnits)
-        : Converter(std::move(codesetName)), icuName_(std::move(icuName)), icuUnitOf_(asciiUnits)
+    MultiByteConverter(std::string codesetName, std::string icuName, const AsciiUnits& asciiUnits,
+                       bool roundTripOnly)
+        : Converter(std::move(codesetName)), icuName_(std::move(icuName)), icuUnitOf_(asciiUnits),
+          roundTripOnly_(roundTripOnly)
     {
         for (std::size_t byte = 0; byte < asciiUnits.size(); ++byte) {
             asciiOfIcuUnit_[asciiUnits[byte]] = static_cast<char16_t>(byte);
@@ -270,7 +303,18 @@ public:
         if (ascii == bytes.size())
             return;
         const std::size_t icuStart = out.size();
-        DecodeMultiByte(ThreadConverter(icuName_), bytes.substr(ascii), out);
+        UConverter* const converter = ThreadConverter(icuName_);
+        const std::string_view rest = bytes.substr(ascii);
+        DecodeMultiByte(converter, rest, out);
+        if (roundTripOnly_) {
+            thread_local std::string back;
+            back.clear();
+            const std::u16string_view decoded = std::u16string_view(out).substr(icuStart);
+            if (!EncodeMultiByte(converter, decoded, back) || back != rest) {
+                out.resize(icuStart);
+                DecodeRoundTrips(converter, rest, out);
+            }
+        }
         if (!swapsAscii_)
             return;
         for (std::size_t i = icuStart; i < out.size(); ++i)
@@ -305,12 +349,13 @@ private:
     AsciiUnits icuUnitOf_;
     AsciiUnits asciiOfIcuUnit_{};
     bool swapsAscii_ = false;
+    bool roundTripOnly_;
 };
 
 } // namespace
 
-std::shared_ptr<const CodePage::Converter> MakeIcuConverter(std::string name,
-                                                            const std::string& icuName)
+std::shared_ptr<const CodePage::Converter>
+MakeIcuConverter(std::string name, const std::string& icuName, bool roundTripOnly)
 {
     const ConverterHandle converter = OpenConverter(icuName);
     if (!converter)
@@ -327,7 +372,7 @@ std::shared_ptr<const CodePage::Converter> MakeIcuConverter(std::string name,
     if (ucnv_getMaxCharSize(converter.get()) == 1)
         return std::make_shared<const TableConverter>(std::move(name), converter.get());
     return std::make_shared<const MultiByteConverter>(
-        std::move(name), ucnv_getName(converter.get(), &error), *asciiUnits);
+        std::move(name), ucnv_getName(converter.get(), &error), *asciiUnits, roundTripOnly);
 }
 
 } // namespace trelvane::codepage

@@ -13,14 +13,17 @@ constexpr std::size_t readChunkBytes = 256 * 1024;
 /// write in the same clock tick of the file system leaves them as they were.
 constexpr std::int64_t racyNanoseconds = 2'000'000'000;
 
-/// Reads the rest of file into bytes; false when a read fails.
-bool ReadWhole(os::InputFile& file, std::string& bytes)
+/// Reads the rest of file into bytes; false when a read fails or stop is requested while a
+/// pipe has no data.
+bool ReadWhole(os::InputFile& file, std::string& bytes, const StopFlag* stop)
 {
     for (;;) {
         const std::size_t used = bytes.size();
         bytes.resize(used + readChunkBytes);
         const std::ptrdiff_t count = file.Read(bytes.data() + used, readChunkBytes);
         bytes.resize(used + static_cast<std::size_t>(count < 0 ? 0 : count));
+        if (count == os::InputFile::noDataYet && (stop == nullptr || !stop->IsRequested()))
+            continue;
         if (count <= 0)
             return count == 0;
     }
@@ -77,18 +80,24 @@ bool LoadExclusionList(AddressSet& set, const std::u16string& path)
 {
     os::InputFile file(path);
     std::string bytes;
-    if (!file.IsOpen() || !ReadWhole(file, bytes))
+    if (!file.IsOpen() || !ReadWhole(file, bytes, nullptr))
         return false;
     AddExclusionLines(set, bytes, SystemCodePage());
     return true;
 }
 
-JobExclusions::JobExclusions(std::u16string path) : path_(std::move(path)) {}
+JobExclusions::JobExclusions(std::u16string path, const StopFlag* stop)
+    : path_(std::move(path)), stop_(stop)
+{
+}
 
 bool JobExclusions::Reload()
 {
+    if (loadedForJob_)
+        return true;
     const std::int64_t openedAt = NowNanoseconds();
     os::InputFile file(path_);
+    error_ = file.Error();
     if (!file.IsOpen())
         return false;
     // Taken from the open file before reading, so a change during the read shows next time.
@@ -96,11 +105,15 @@ bool JobExclusions::Reload()
     if (identity && identity == loaded_)
         return true;
     std::string bytes;
-    if (!ReadWhole(file, bytes))
+    if (!ReadWhole(file, bytes, stop_)) {
+        error_ = file.Error();
         return false;
+    }
     lines_.Clear();
     AddExclusionLines(lines_, bytes, SystemCodePage());
     loaded_ = identity && IsSettled(*identity, openedAt) ? identity : std::nullopt;
+    loadedForJob_ = !file.IsRegular();
+    hasLoaded_ = true;
     return true;
 }
 

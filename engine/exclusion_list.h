@@ -4,6 +4,7 @@
 #include "engine/address_set.h"
 #include "engine/code_page.h"
 #include "engine/os/file.h"
+#include "engine/stop_flag.h"
 
 #include <optional>
 #include <string>
@@ -23,22 +24,33 @@ void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePa
 bool LoadExclusionList(AddressSet& set, const std::u16string& path);
 
 /// The exclusion lines of one job: loaded anew for every input file, kept when a reload fails.
+/// A file that is not regular (a pipe, a FIFO) can be read only once: its lines, once loaded,
+/// serve the whole job.
 class JobExclusions
 {
 public:
-    explicit JobExclusions(std::u16string path);
+    /// stop, when given, ends a read that waits for a pipe's data.
+    explicit JobExclusions(std::u16string path, const StopFlag* stop = nullptr);
 
-    /// Loads the file again unless it is provably unchanged since the last load. When it
-    /// cannot be read, keeps the lines last loaded (none before the first success) and
-    /// returns false.
+    /// Loads the file again unless it is provably unchanged since the last load, or is not
+    /// regular and was loaded. When it cannot be read (or a stop came during the read), keeps
+    /// the lines last loaded (none before the first success) and returns false.
     bool Reload();
+    /// Whether a load has succeeded since construction.
+    bool HasLoaded() const { return hasLoaded_; }
+    /// errno of the last failed Reload, 0 when none failed.
+    int Error() const { return error_; }
     /// Whether the lines last loaded hold one equal to line.
     bool Contains(std::u16string_view line) const { return lines_.Contains(line); }
 
 private:
     std::u16string path_;
+    const StopFlag* stop_;
     AddressSet lines_;
     std::optional<os::FileIdentity> loaded_;
+    bool loadedForJob_ = false;
+    bool hasLoaded_ = false;
+    int error_ = 0;
 };
 
 } // namespace trelvane

@@ -1,12 +1,10 @@
 // Running a job on its processing thread and its output thread.
 #include "engine/job_runner.h"
 
-#include "engine/code_page.h"
 #include "engine/exclusion_list.h"
 #include "engine/job_runner_test_hook.h"
 #include "engine/line_reader.h"
 #include "engine/notice.h"
-#include "engine/os/file.h"
 #include "engine/process_file.h"
 #include "engine/result_writer.h"
 #include "engine/stop_flag.h"
@@ -14,6 +12,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -24,6 +24,8 @@ namespace {
 using Routine = void (*)(AddressJobRecord&);
 
 std::atomic<bool> failNextThreadStart{false};
+
+void RunGuarded(Routine routine);
 
 // The worker threads of the process. Threads are kept, not detached, so that a front end that
 // closes can stop and join them before the record or the report receiver goes away; a thread
@@ -54,7 +56,7 @@ public:
                 throw std::system_error(
                     std::make_error_code(std::errc::resource_unavailable_try_again));
             workers_.push_back({std::thread([routine, ended] {
-                                    routine(AddressJob);
+                                    RunGuarded(routine);
                                     ended->store(true, std::memory_order_release);
                                 }),
                                 ended});
@@ -124,37 +126,130 @@ bool Tell(std::u16string_view text, const StopFlag& stop)
 
 std::u16string InputFailureText(const std::u16string& path, int errorNumber)
 {
-    return u"读取输入文件失败！" + path + u": " + FromSystemBytes(os::ErrorText(errorNumber));
+    return FailureText(u"读取输入文件失败！", path, errorNumber);
 }
 
-// Counts and processes every input file; false when the job was stopped.
-bool ProcessInputFiles(AddressJobRecord& job, const StopFlag& stop)
+// A failure after which the job cannot go on: it ends without output, told with text.
+struct JobFailure
 {
-    JobExclusions exclusions(job.exclusionPath);
-    bool exclusionFailureShown = false;
-    for (const std::u16string& path : job.inputPaths) {
-        const LineCount count = CountLines(path, &stop);
-        if (stop.IsRequested())
-            return false;
-        if (!count.outcome.ok) {
-            if (!Tell(InputFailureText(path, count.outcome.errorNumber), stop))
-                return false;
-            continue;
-        }
-        if (job.useExclusionFile && !exclusions.Reload() && !exclusionFailureShown) {
-            exclusionFailureShown = true;
-            if (!Tell(u"读取排除文件失败！", stop))
-                return false;
-        }
-        const ReadOutcome outcome =
-            ProcessFile(job, job.ChosenSet(), path, count.lines,
-                        job.useExclusionFile ? &exclusions : nullptr, &stop);
-        if (stop.IsRequested())
-            return false;
-        if (!outcome.ok && !Tell(InputFailureText(path, outcome.errorNumber), stop))
-            return false;
+    std::u16string text;
+};
+
+// Whether path names a file whose bytes can be read only once (a pipe, a FIFO, a device).
+bool IsStreamed(const std::u16string& path)
+{
+    const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
+    return identity && !identity->isRegular && !identity->isDirectory;
+}
+
+// The processing stage over the input files, with the notices it gives at most once a job.
+class InputStage
+{
+public:
+    InputStage(AddressJobRecord& job, const StopFlag& stop)
+        : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop)
+    {
     }
-    return true;
+
+    // Counts and processes every input file; false when the job was stopped.
+    bool Run()
+    {
+        for (const std::u16string& path : job_.inputPaths) {
+            if (!RunFile(path) || stop_.IsRequested())
+                return false;
+        }
+        return true;
+    }
+
+private:
+    // A regular file is counted, then read; a pipe is read once, its count unknown till then.
+    bool RunFile(const std::u16string& path)
+    {
+        const bool streamed = IsStreamed(path);
+        LineCount count;
+        if (!streamed) {
+            count = CountLines(path, &stop_);
+            if (stop_.IsRequested())
+                return false;
+            if (!count.outcome.ok)
+                return Tell(InputFailureText(path, count.outcome.errorNumber), stop_);
+        }
+        if (job_.useExclusionFile && !ReloadExclusions())
+            return false;
+        const FileOutcome outcome =
+            ProcessFile(job_, job_.ChosenSet(), path, ReportedCount(count.lines),
+                        job_.useExclusionFile ? &exclusions_ : nullptr, &stop_);
+        if (stop_.IsRequested())
+            return false;
+        if (!outcome.read.ok)
+            return Tell(InputFailureText(path, outcome.read.errorNumber), stop_);
+        if (!streamed && outcome.read.lines < count.lines &&
+            !Tell(u"输入文件在读取时被修改！" + path, stop_))
+            return false;
+        return !outcome.countSaturated || TellSaturationOnce();
+    }
+
+    // Reloads the exclusion lines; false when the job was stopped. Without a list ever loaded
+    // the job cannot go on: it would write the very addresses that were to be left out.
+    bool ReloadExclusions()
+    {
+        if (exclusions_.Reload() || stop_.IsRequested())
+            return !stop_.IsRequested();
+        if (!exclusions_.HasLoaded())
+            throw JobFailure{
+                FailureText(u"读取排除文件失败！", job_.exclusionPath, exclusions_.Error())};
+        if (exclusionFailureShown_)
+            return true;
+        exclusionFailureShown_ = true;
+        return Tell(u"读取排除文件失败！", stop_);
+    }
+
+    bool TellSaturationOnce()
+    {
+        if (saturationShown_)
+            return true;
+        saturationShown_ = true;
+        return Tell(u"行数超过 2147483647，计数不再准确！", stop_);
+    }
+
+    AddressJobRecord& job_;
+    const StopFlag& stop_;
+    JobExclusions exclusions_;
+    bool exclusionFailureShown_ = false;
+    bool saturationShown_ = false;
+};
+
+// Ends a job whose worker met a failure it could not go on from: releases the job's lines
+// (telling the user may need memory), tells why and tells the front end that the job is over.
+void AbortJob(std::u16string_view text)
+{
+    AddressJob.ascendingSet.Clear();
+    AddressJob.descendingSet.Clear();
+    const StopFlag& stop = Runner().stop;
+    try {
+        Tell(text, stop);
+    } catch (...) {
+        // Even untold, the job must be seen to end.
+    }
+    if (!stop.IsRequested())
+        NotifyJobAborted();
+}
+
+// Runs a worker's routine; an exception that escapes it ends the job instead of the process.
+void RunGuarded(Routine routine)
+{
+    std::u16string failure;
+    try {
+        routine(AddressJob);
+        return;
+    } catch (const JobFailure& jobFailure) {
+        failure = jobFailure.text;
+    } catch (const std::bad_alloc&) {
+        failure = u"内存不足，作业已停止！";
+    } catch (...) {
+        failure = u"作业因内部错误已停止！";
+    }
+    AbortJob(failure);
 }
 
 } // namespace
@@ -179,8 +274,13 @@ void StartOutput(const OutputSettings& settings)
 
 void ProcessingThread(AddressJobRecord& job)
 {
-    // The exclusion lines are released before the output stage begins.
-    if (ProcessInputFiles(job, Runner().stop))
+    bool finished = false;
+    {
+        // The exclusion lines are released before the output stage begins.
+        InputStage stage(job, Runner().stop);
+        finished = stage.Run();
+    }
+    if (finished)
         job.report->OnProcessingFinished();
 }
 

@@ -7,6 +7,11 @@ namespace trelvane {
 
 /// Empties both sets, zeroes filteredCount, copies settings into AddressJob and starts the
 /// processing thread; returns at once. Shows "创建线程失败！" if the thread cannot start.
+///
+/// An exception that escapes a worker ends the job there: both sets are emptied, the output
+/// files it opened are removed, "内存不足，作业已停止！" (std::bad_alloc) or
+/// "作业因内部错误已停止！" is shown, and NotifyJobAborted tells the front end, instead of
+/// OnOutputFinished.
 void StartJob(const JobSettings& settings);
 
 /// Copies settings into AddressJob and starts the output thread; called from

@@ -5,7 +5,6 @@
 #include "engine/os/file.h"
 
 #include <algorithm>
-#include <climits>
 #include <memory>
 
 namespace trelvane {
@@ -18,11 +17,12 @@ bool IsStopped(const StopFlag* stop)
 
 ReadOutcome Failed(int errorNumber)
 {
-    return ReadOutcome{false, errorNumber, false};
+    return ReadOutcome{false, errorNumber, false, 0};
 }
 
 /// Reads the file at path block by block, handing each block to onBlock, until its end, a
-/// failure or a stop request (checked before every block). Every byte is read exactly once.
+/// failure or a stop request (checked before every block, and while a pipe has no data yet).
+/// Every byte is read exactly once.
 template <typename OnBlock>
 ReadOutcome ReadBlocks(const std::u16string& path, const StopFlag* stop, OnBlock&& onBlock)
 {
@@ -32,8 +32,10 @@ ReadOutcome ReadBlocks(const std::u16string& path, const StopFlag* stop, OnBlock
     const auto block = std::make_unique_for_overwrite<char[]>(readBlockBytes);
     for (;;) {
         if (IsStopped(stop))
-            return ReadOutcome{true, 0, true};
+            return ReadOutcome{true, 0, true, 0};
         const std::ptrdiff_t count = file.Read(block.get(), readBlockBytes);
+        if (count == os::InputFile::noDataYet)
+            continue;
         if (count < 0)
             return Failed(file.Error());
         if (count == 0)
@@ -114,20 +116,21 @@ ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePag
 {
     LineCutter cutter;
     std::u16string text;
-    return ReadBlocks(path, stop, [&](std::string_view block) {
+    ReadOutcome outcome = ReadBlocks(path, stop, [&](std::string_view block) {
         cutter.Feed(block);
         HandOverLines(cutter, codePage, text, step);
     });
+    outcome.lines = cutter.Lines();
+    return outcome;
 }
 
 LineCount CountLines(const std::u16string& path, const StopFlag* stop)
 {
-    std::size_t lines = 0;
     LineCount result;
-    result.outcome = ReadBlocks(path, stop, [&lines](std::string_view block) {
-        lines += static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
+    result.outcome = ReadBlocks(path, stop, [&result](std::string_view block) {
+        result.lines += std::count(block.begin(), block.end(), '\n');
     });
-    result.lines = static_cast<int>(std::min<std::size_t>(lines, INT_MAX));
+    result.outcome.lines = result.lines;
     return result;
 }
 

@@ -21,7 +21,7 @@ inline constexpr std::size_t readBlockBytes = 256 * 1024;
 /// One line handed over by the reader.
 struct ReadLine
 {
-    int number = 0;           ///< number of the line in its file, from 1
+    std::int64_t number = 0;  ///< number of the line in its file, from 1
     std::u16string_view text; ///< the address line; empty when overLong; valid during the call
     bool overLong = false;    ///< the line was longer than maxLineBytes and is not given
 };
@@ -32,14 +32,15 @@ struct ReadOutcome
     bool ok = true;      ///< the whole file was read (or reading was stopped on request)
     int errorNumber = 0; ///< errno of the failed open or read when !ok
     bool stopped = false;
+    std::int64_t lines = 0; ///< the LF-ended lines read (handed over, or counted)
 };
 
 /// One LF-ended line cut from a byte stream.
 struct CutLine
 {
-    int number = 0;         ///< number of the line in the stream, from 1
-    std::string_view bytes; ///< the line's bytes without its LF; empty when overLong
-    bool overLong = false;  ///< the line had more than the cutter's maximum of bytes
+    std::int64_t number = 0; ///< number of the line in the stream, from 1
+    std::string_view bytes;  ///< the line's bytes without its LF; empty when overLong
+    bool overLong = false;   ///< the line had more than the cutter's maximum of bytes
 };
 
 /// Cuts a byte stream, fed in blocks of any size, into LF-ended lines.
@@ -58,6 +59,8 @@ public:
     /// Sets line to the next line that ends in the fed block; false when the block holds no
     /// further LF. The line's bytes stay valid until the next call.
     bool Next(CutLine& line);
+    /// The number of lines handed out so far.
+    std::int64_t Lines() const { return number_; }
 
 private:
     bool Carry(std::string_view piece);
@@ -67,7 +70,7 @@ private:
     std::string carry_;
     bool carryOverLong_ = false;
     bool carryHandedOut_ = false;
-    int number_ = 0;
+    std::int64_t number_ = 0;
 };
 
 /// Calls step for every LF-ended line of the file at path, in file order, decoded with
@@ -81,12 +84,13 @@ ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePag
 /// The number of LF bytes in the file at path, and how reading it ended.
 struct LineCount
 {
-    int lines = 0;
+    std::int64_t lines = 0;
     ReadOutcome outcome;
 };
 
 /// Counts the LF bytes of the file at path; a file that cannot be read gives its outcome and the
-/// count so far (0 when it cannot be opened). Stop is checked per block.
+/// count so far (0 when it cannot be opened). Stop is checked per block. Meant for a regular
+/// file: the bytes of a pipe would be gone for the reading that follows.
 LineCount CountLines(const std::u16string& path, const StopFlag* stop = nullptr);
 
 } // namespace trelvane

@@ -18,24 +18,31 @@ bool IsDropped(const AddressJobRecord& job, const JobExclusions* exclusions, con
 
 } // namespace
 
-ReadOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
+FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop)
 {
     const JobExclusions* activeExclusions = job.useExclusionFile ? exclusions : nullptr;
+    std::int64_t filtered = 0;
     const auto step = [&](const ReadLine& line) {
         // The rest of a block read before a stop request is left alone: no count, no report.
         if (stop != nullptr && stop->IsRequested())
             return;
         if (IsDropped(job, activeExclusions, line)) {
-            ++job.filteredCount;
+            ++filtered;
             return;
         }
         if (!target.Insert(line.text))
-            ++job.filteredCount;
+            ++filtered;
         if (job.report != nullptr)
-            job.report->OnLineProcessed(path, totalLines, line.number);
+            job.report->OnLineProcessed(path, totalLines, ReportedCount(line.number));
     };
-    return ReadAddressLines(path, SystemCodePage(), step, stop);
+    FileOutcome outcome;
+    outcome.read = ReadAddressLines(path, SystemCodePage(), step, stop);
+    const std::int64_t jobFiltered = job.filteredCount + filtered;
+    job.filteredCount = ReportedCount(jobFiltered);
+    outcome.countSaturated =
+        jobFiltered > maxReportedCount || outcome.read.lines > maxReportedCount;
+    return outcome;
 }
 
 } // namespace trelvane

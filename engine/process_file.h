@@ -10,12 +10,22 @@
 
 namespace trelvane {
 
+/// How processing one file ended.
+struct FileOutcome
+{
+    ReadOutcome read;
+    /// A line number or job.filteredCount went beyond maxReportedCount and was reported, or
+    /// kept, as maxReportedCount.
+    bool countSaturated = false;
+};
+
 /// Runs every line of the file at path, read in the system code page, through the
 /// delete-suffix rule (when deleteSuffixes), the exclusion rule (when useExclusionFile and
 /// exclusions is given; reloaded by the caller), then into target. Adds 1 to
 /// job.filteredCount for every dropped, duplicate or over-long line, and reports every line
-/// that reaches target, new or duplicate, with OnLineProcessed. Returns how reading ended.
-ReadOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
+/// that reaches target, new or duplicate, with OnLineProcessed; totalLines 0 means unknown.
+/// Counts in 64 bits; filteredCount stops at maxReportedCount. Returns how reading ended.
+FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop);
 
 } // namespace trelvane

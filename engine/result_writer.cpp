@@ -19,9 +19,10 @@ namespace {
 constexpr std::size_t blockBytes = std::size_t{1} << 20;
 constexpr std::string_view lineEnd = "\r\n";
 
-// The files of one run: outputPath, then its numbered volumes. Counts the address lines whose
-// bytes have reached the files: a line counts once the write that carried it succeeded, and
-// stops counting if closing its file fails, since the system then vouches for none of it.
+// The files of one run: outputPath, then its numbered volumes. Each is written to a new file
+// beside its final name; only when every file has been written and closed are they renamed over
+// their final names, so a failed or stopped run leaves earlier files as they were, and a file
+// with a final name is always whole.
 class VolumeStream
 {
 public:
@@ -47,7 +48,7 @@ public:
         // Address lines were decoded with this code page, so every character has a form.
         codePage_.Encode(line, buffer_);
         buffer_.append(lineEnd);
-        ++bufferedLines_;
+        ++volumes_.back().lines;
     }
 
     void AppendBytes(const std::string& bytes) { buffer_.append(bytes); }
@@ -57,54 +58,91 @@ public:
     // Writes what is buffered and closes the current file; false if either fails.
     bool Finish()
     {
-        const bool flushed = Flush();
-        const bool closed = file_.Close();
-        if (!closed)
-            flushedLines_ = 0;
-        closedLines_ += flushedLines_;
-        flushedLines_ = 0;
-        return flushed && closed;
-    }
-
-    // Closes the current file and removes every file this run opened.
-    void Discard()
-    {
-        file_.Close();
-        for (const std::u16string& path : openedPaths_)
-            os::RemoveFile(path);
-    }
-
-    int ArrivedLines() const { return closedLines_ + flushedLines_; }
-
-private:
-    bool Open(const std::u16string& path)
-    {
-        if (!file_.Open(path))
+        if (!Flush())
             return false;
-        openedPaths_.push_back(path);
+        if (!file_.Close())
+            return WriteFailed();
         return true;
     }
 
-    // A failed block is dropped, not retried: part of it may already be in the file.
+    // Renames every written file over its final name, in volume order; returns the address
+    // lines of the files put in place. At a failed rename the files from there on are removed,
+    // and their final names keep what they held.
+    int Commit()
+    {
+        int placed = 0;
+        for (std::size_t i = 0; i < volumes_.size(); ++i) {
+            const int error =
+                volumes_[i].temporaryPath.empty()
+                    ? 0
+                    : os::ReplaceFile(volumes_[i].temporaryPath, volumes_[i].finalPath);
+            if (error != 0) {
+                failure_ =
+                    trelvane::FailureText(u"写入输出文件失败！", volumes_[i].finalPath, error);
+                volumes_.erase(volumes_.begin(), volumes_.begin() + static_cast<std::ptrdiff_t>(i));
+                Discard();
+                return placed;
+            }
+            placed += volumes_[i].lines;
+        }
+        volumes_.clear();
+        return placed;
+    }
+
+    // Closes the current file and removes every file of this run not yet put in place.
+    void Discard()
+    {
+        file_.Close();
+        for (const Volume& volume : volumes_) {
+            if (!volume.temporaryPath.empty())
+                os::RemoveFile(volume.temporaryPath);
+        }
+        volumes_.clear();
+    }
+
+    // What failed, where and why, once a call returned false.
+    const std::u16string& Failure() const { return failure_; }
+
+private:
+    struct Volume
+    {
+        std::u16string finalPath;
+        std::u16string temporaryPath; // empty for a device or a pipe, written in place
+        int lines = 0;
+    };
+
+    bool Open(const std::u16string& path)
+    {
+        if (!file_.CreateBeside(path)) {
+            failure_ = trelvane::FailureText(u"打开输出文件失败！", path, file_.Error());
+            return false;
+        }
+        volumes_.push_back({path, file_.Path(), 0});
+        return true;
+    }
+
+    bool WriteFailed()
+    {
+        failure_ =
+            trelvane::FailureText(u"写入输出文件失败！", volumes_.back().finalPath, file_.Error());
+        return false;
+    }
+
+    // A failed block is dropped, not retried: the run fails anyway.
     bool Flush()
     {
         const bool written = buffer_.empty() || file_.Write(buffer_.data(), buffer_.size());
-        if (written)
-            flushedLines_ += bufferedLines_;
         buffer_.clear();
-        bufferedLines_ = 0;
-        return written;
+        return written || WriteFailed();
     }
 
     const std::u16string& stem_;
     const CodePage& codePage_;
     os::OutputFile file_;
     std::string buffer_;
-    std::vector<std::u16string> openedPaths_;
+    std::vector<Volume> volumes_;
+    std::u16string failure_;
     int volumeNumber_ = 0;
-    int bufferedLines_ = 0;
-    int flushedLines_ = 0;
-    int closedLines_ = 0;
 };
 
 // The encoded test-address block; entries the code page cannot represent are left out whole,
@@ -144,27 +182,42 @@ public:
 
     void Run()
     {
+        try {
+            RunUnguarded();
+        } catch (...) {
+            // A failure on the way (out of memory) leaves no partial output behind.
+            if (!reported_)
+                out_.Discard();
+            throw;
+        }
+    }
+
+private:
+    void RunUnguarded()
+    {
         if (Stopped())
             return;
         if (!out_.OpenFirst()) {
-            ShowNotice(u"打开输出文件失败！");
+            ShowNotice(out_.Failure());
             Report(0);
             return;
         }
         if (!PrepareTestBlock())
             return;
-        const bool failed = !WriteSet() || (!Stopped() && !out_.Finish());
-        if (Stopped()) {
+        const bool written = WriteSet() && (Stopped() || out_.Finish());
+        if (Stopped() || !written) {
             out_.Discard();
+            if (!written && !Stopped())
+                ShowNotice(out_.Failure());
+            Report(0);
             return;
         }
-        if (failed)
-            ReportWriteFailure();
-        else
-            Report(out_.ArrivedLines());
+        const int placed = out_.Commit();
+        if (!out_.Failure().empty())
+            ShowNotice(out_.Failure());
+        Report(placed);
     }
 
-private:
     bool Stopped() const { return stop_ != nullptr && stop_->IsRequested(); }
 
     // Encodes the test block and tells the user about entries that cannot be written; false
@@ -186,13 +239,13 @@ private:
     // Walks the set; false when a write or a later open fails. Returns early on a stop.
     bool WriteSet()
     {
-        const int total = static_cast<int>(set_.Size());
-        int position = 0;
+        const int total = ReportedCount(static_cast<std::int64_t>(set_.Size()));
+        std::int64_t position = 0;
         bool ok = true;
         set_.ForEach([&](std::u16string_view line) {
             if (Stopped())
                 return false;
-            job_.report->OnOutputProgress(total, ++position);
+            job_.report->OnOutputProgress(total, ReportedCount(++position));
             if (Stopped())
                 return false;
             if (line.empty() || !IsKept(job_, line))
@@ -216,23 +269,12 @@ private:
         return out_.FlushIfFull();
     }
 
-    // Closes what is open, tells the user and reports the lines that reached the files; a stop
-    // during the notice removes the files instead.
-    void ReportWriteFailure()
-    {
-        out_.Finish();
-        ShowNotice(u"写入输出文件失败！");
-        if (Stopped()) {
-            out_.Discard();
-            return;
-        }
-        Report(out_.ArrivedLines());
-    }
-
     void Report(int writtenCount)
     {
-        if (!Stopped())
-            job_.report->OnOutputFinished(job_.filteredCount, writtenCount);
+        if (Stopped())
+            return;
+        reported_ = true;
+        job_.report->OnOutputFinished(job_.filteredCount, writtenCount);
     }
 
     const AddressJobRecord& job_;
@@ -244,6 +286,7 @@ private:
     int linesPerVolume_ = 0;
     int handedLines_ = 0;
     int testCounter_ = 0;
+    bool reported_ = false;
 };
 
 } // namespace

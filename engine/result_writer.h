@@ -11,10 +11,15 @@ namespace trelvane {
 /// and inserting the test-address block; reports OnOutputProgress per line of the set and
 /// OnOutputFinished once every file is closed. A testInterval or maxLinesPerVolume below 1
 /// turns that option off. Test addresses the code page cannot write are left out after one
-/// notice. A failed first open is told and reports 0 written; a later failed open, write or
-/// close stops writing, is told, and reports only the lines that reached the files: a line counts
-/// once the write that carried it succeeded, unless closing its file then fails. When stop is
-/// requested it ends within one line, removes every file it opened and reports nothing more.
+/// notice. Every file is written under a temporary name beside its own and renamed over its
+/// final name only after the whole run has been written and closed. A failed open, write or
+/// close stops writing, removes the temporary files, is told with the path and the system's
+/// reason, and reports 0 written: earlier files stay as they were. A failed rename is told the
+/// same way; the volumes before it are in place and counted, it and the later ones keep their
+/// earlier content. When stop is requested it ends within one line, removes its temporary files
+/// and reports nothing more. An
+/// exception (out of memory) before OnOutputFinished removes its temporary files too, and passes
+/// on.
 void WriteResults(const AddressJobRecord& job, const AddressSet& set, const StopFlag* stop);
 
 } // namespace trelvane

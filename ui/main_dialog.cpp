@@ -1,9 +1,12 @@
 // The main dialog's construction, layout, start state and closing.
 #include "ui/main_dialog.h"
 
+#include "engine/notice.h"
+
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialogs.h"
+#include "ui/file_drop.h"
 #include "ui/grid_line_delegate.h"
 #include "ui/message_box.h"
 #include "ui/report_state.h"
@@ -128,14 +131,17 @@ CQuillanDlg::CQuillanDlg(std::unique_ptr<IFileDialogs> fileDialogs, QWidget* par
     SetStartState();
     AllowWorkerMessages();
     AddressJob.report = this;
+    SetJobAbortHandler([this] { OnJobAborted(); });
 }
 
 CQuillanDlg::~CQuillanDlg()
 {
     // A running job ends before the window goes, and a later report must not reach it.
     StopJobForClose();
-    if (AddressJob.report == this)
+    if (AddressJob.report == this) {
         AddressJob.report = nullptr;
+        SetJobAbortHandler(nullptr);
+    }
 }
 
 QWidget* CQuillanDlg::Control(int id) const
@@ -224,6 +230,10 @@ void CQuillanDlg::SetUpFileList()
     m_fileList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_fileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_fileList->setItemDelegate(new GridLineDelegate(m_fileList));
+    // Dropped files count as added with the add button, and only while it can be used.
+    new FileDropTarget(
+        m_fileList, [this] { return Button(IDC_ADD_FILES)->isEnabled(); },
+        [this](const QStringList& paths) { AddInputFiles(paths); });
 }
 
 // Dialog units come from the font; where a text would not fit its control they are widened,

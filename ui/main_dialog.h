@@ -54,6 +54,9 @@ public:
 
     /// Asks for input files and appends each to the list and to AddressJob.inputPaths.
     void OnAddFiles();
+    /// Appends each path, in order, as a row of its file name and to AddressJob.inputPaths;
+    /// files dropped on the list arrive here too.
+    void AddInputFiles(const QStringList& paths);
     /// Removes the selected rows, and for each the first input path of that file name.
     void OnRemoveSelected();
     /// Removes the first input path whose file name is name; false when none has it.
@@ -83,6 +86,9 @@ public:
     void OnProcessingFinished() override;
     void OnOutputProgress(int total, int current) override;
     void OnOutputFinished(int filteredCount, int writtenCount) override;
+    /// Ends the display of a job that stopped on a failure, after its message box: the
+    /// controls are enabled again for the next job. Runs on the worker.
+    void OnJobAborted();
 
     /// Runs the dialog until it is closed. Windows it does not own, such as a worker's message
     /// box, stay usable meanwhile.

@@ -11,7 +11,11 @@ namespace trelvane {
 
 void CQuillanDlg::OnAddFiles()
 {
-    const QStringList paths = m_fileDialogs->OpenFiles(this);
+    AddInputFiles(m_fileDialogs->OpenFiles(this));
+}
+
+void CQuillanDlg::AddInputFiles(const QStringList& paths)
+{
     for (const QString& path : paths) {
         std::u16string fullPath = path.toStdU16String();
         m_fileList->addTopLevelItem(

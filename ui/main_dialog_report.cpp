@@ -179,4 +179,13 @@ void CQuillanDlg::OnOutputFinished(int filteredCount, int writtenCount)
         ShowMessage(boxText);
 }
 
+void CQuillanDlg::OnJobAborted()
+{
+    // The next job shows its first file again, whatever it is.
+    m_reportState->hasLastFile = false;
+    m_reportState->lastPath = nullptr;
+    if (!m_reportState->IsClosing())
+        EnableControls(true);
+}
+
 } // namespace trelvane

@@ -19,14 +19,28 @@ struct FileIdentity
     std::int64_t size = 0;
     std::int64_t modifiedNanoseconds = 0;
     std::int64_t changedNanoseconds = 0;
+    /// A regular file: it can be read more than once and its size is known. A pipe, a FIFO or a
+    /// character device is not: its bytes can be read only once.
+    bool isRegular = false;
+    /// A folder: neither regular nor to be read as a pipe.
+    bool isDirectory = false;
 
     bool operator==(const FileIdentity&) const = default;
 };
 
 /// A file opened read-only, as raw bytes, for sequential reading. Closed on destruction.
+///
+/// A file that is not regular (a pipe, a FIFO, a character device) may have no data for a long
+/// time: opening it does not wait for a writer, and Read waits for data at most readWaitMs, so
+/// that the caller can check whether it should stop and then ask again.
 class InputFile
 {
 public:
+    /// What Read returns when a file that is not regular had no data within readWaitMs.
+    static constexpr std::ptrdiff_t noDataYet = -2;
+    /// The longest time one Read waits for data.
+    static constexpr int readWaitMs = 100;
+
     /// Opens path (converted with the system code page); on failure IsOpen() is false and
     /// Error() holds the errno.
     explicit InputFile(const std::u16string& path);
@@ -35,9 +49,12 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    /// Whether the open file is a regular file (see FileIdentity::isRegular).
+    bool IsRegular() const { return regular_; }
     /// errno of the last failed call, 0 when none failed.
     int Error() const { return error_; }
-    /// Reads up to size bytes; returns the count, 0 at the end of the file, -1 on failure.
+    /// Reads up to size bytes; returns the count, 0 at the end of the file, -1 on failure, or
+    /// noDataYet when a file that is not regular had no data within readWaitMs.
     std::ptrdiff_t Read(char* buffer, std::size_t size);
     /// The identity of the open file; nullopt if it cannot be taken.
     std::optional<FileIdentity> Identity() const;
@@ -45,9 +62,11 @@ public:
 private:
     int fd_ = -1;
     int error_ = 0;
+    bool regular_ = false;
 };
 
-/// A file created (or emptied) for writing. Closed on destruction, without error report.
+/// A file for writing, made beside the file it is to replace. Closed on destruction, without
+/// error report; a new file stays until it is renamed (ReplaceFile) or removed (RemoveFile).
 class OutputFile
 {
 public:
@@ -56,9 +75,19 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    /// Creates path or empties it; returns false (errno in Error()) when it cannot be opened.
-    bool Open(const std::u16string& path);
+    /// Closes the current file, then creates a new, empty file in the folder of finalPath under
+    /// a hidden name that no file had: "." + finalPath's own name + ".trelvane-" + the process
+    /// id + "-" + a number + ".tmp", created exclusively; Path() gives its name. When finalPath
+    /// is a device, a pipe or a socket, it is opened for writing itself instead and Path() is
+    /// empty: there is nothing to replace. A new file takes the permissions of the file it is to
+    /// replace. Fails (errno in Error()) when the folder does not take the new file, when
+    /// finalPath is a folder or a file this process may not write, so that a result that could
+    /// never be put in place is told before anything is written.
+    bool CreateBeside(const std::u16string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
+    /// The path of the new file made by the last successful CreateBeside; empty when it opened
+    /// finalPath itself.
+    const std::u16string& Path() const { return path_; }
     /// Writes all size bytes; false on failure (disk full, ...).
     bool Write(const char* data, std::size_t size);
     /// Closes the file; false when the close reports a failure. Closing a closed file is true.
@@ -68,12 +97,21 @@ public:
 private:
     int fd_ = -1;
     int error_ = 0;
+    std::u16string path_;
 };
 
 /// The identity of the file at path, or nullopt when it cannot be taken.
 std::optional<FileIdentity> IdentityOf(const std::u16string& path);
 
+/// The path under which trelvane-cli opens its standard input as an input file ("-" on its
+/// command line); reading it is reading a file that is not regular, unless the input is one.
+std::u16string StandardInputPath();
+
 /// Removes the file at path; false when it could not be removed.
 bool RemoveFile(const std::u16string& path);
+
+/// Renames from to to in one step, replacing a file named to; returns 0, or the errno of the
+/// failure, when nothing was changed.
+int ReplaceFile(const std::u16string& from, const std::u16string& to);
 
 } // namespace trelvane::os

@@ -3,9 +3,12 @@
 
 #include "engine/code_page.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +26,8 @@ FileIdentity IdentityFromStat(const struct stat& info)
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * nanosPerSecond + info.st_mtim.tv_nsec;
     identity.changedNanoseconds =
         static_cast<std::int64_t>(info.st_ctim.tv_sec) * nanosPerSecond + info.st_ctim.tv_nsec;
+    identity.isRegular = S_ISREG(info.st_mode);
+    identity.isDirectory = S_ISDIR(info.st_mode);
     return identity;
 }
 
@@ -38,12 +43,19 @@ std::string ErrorText(int errorNumber)
 InputFile::InputFile(const std::u16string& path)
 {
     const std::string bytes = ToSystemBytes(path);
-    fd_ = ::open(bytes.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer, beyond any stop request.
+    // It changes nothing for a regular file.
+    fd_ = ::open(bytes.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = errno;
         return;
     }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    struct stat info
+    {
+    };
+    regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular_)
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 InputFile::~InputFile()
@@ -55,11 +67,25 @@ InputFile::~InputFile()
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
 {
     for (;;) {
+        // A FIFO that never had a writer does not report readable, so the wait ends only when
+        // a writer has sent data or gone, or the time is up.
+        if (!regular_) {
+            pollfd ready{fd_, POLLIN, 0};
+            const int polled = ::poll(&ready, 1, readWaitMs);
+            if (polled == 0)
+                return noDataYet;
+            if (polled < 0 && errno != EINTR) {
+                error_ = errno;
+                return -1;
+            }
+        }
         const ssize_t count = ::read(fd_, buffer, size);
         if (count >= 0)
             return count;
         if (errno == EINTR)
             continue;
+        if (errno == EAGAIN)
+            return noDataYet;
         error_ = errno;
         return -1;
     }
@@ -81,17 +107,52 @@ OutputFile::~OutputFile()
         ::close(fd_);
 }
 
-bool OutputFile::Open(const std::u16string& path)
+bool OutputFile::CreateBeside(const std::u16string& finalPath)
 {
+    static std::atomic<unsigned> sequence{0};
     Close();
     error_ = 0;
-    const std::string bytes = ToSystemBytes(path);
-    fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
+    const std::string finalBytes = ToSystemBytes(finalPath);
+    path_.clear();
+    struct stat info
+    {
+    };
+    const bool exists = ::stat(finalBytes.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        error_ = EISDIR;
+        return false;
+    }
+    // A device or a pipe (/dev/null, a FIFO) must not be replaced by a file: write to it.
+    if (exists && !S_ISREG(info.st_mode)) {
+        fd_ = ::open(finalBytes.c_str(), O_WRONLY | O_CLOEXEC);
+        error_ = fd_ < 0 ? errno : 0;
+        return fd_ >= 0;
+    }
+    // A file that may not be written is not replaced either.
+    if (exists && ::access(finalBytes.c_str(), W_OK) != 0) {
         error_ = errno;
         return false;
     }
-    return true;
+    const std::size_t slash = finalBytes.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    // Another process may have left a file of the same name (after a crash, with a reused pid).
+    for (;;) {
+        const std::string bytes =
+            finalBytes.substr(0, nameStart) + "." + finalBytes.substr(nameStart) + ".trelvane-" +
+            std::to_string(::getpid()) + "-" + std::to_string(sequence.fetch_add(1)) + ".tmp";
+        fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            path_ = FromSystemBytes(bytes);
+            // The result keeps the permissions of the file it replaces (a private list stays so).
+            if (exists)
+                ::fchmod(fd_, info.st_mode & 07777);
+            return true;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            return false;
+        }
+    }
 }
 
 bool OutputFile::Write(const char* data, std::size_t size)
@@ -134,9 +195,19 @@ std::optional<FileIdentity> IdentityOf(const std::u16string& path)
     return IdentityFromStat(info);
 }
 
+std::u16string StandardInputPath()
+{
+    return u"/dev/stdin";
+}
+
 bool RemoveFile(const std::u16string& path)
 {
     return ::unlink(ToSystemBytes(path).c_str()) == 0;
+}
+
+int ReplaceFile(const std::u16string& from, const std::u16string& to)
+{
+    return std::rename(ToSystemBytes(from).c_str(), ToSystemBytes(to).c_str()) == 0 ? 0 : errno;
 }
 
 } // namespace trelvane::os

@@ -33,6 +33,8 @@ TEST(ProgressText, ShowsPhaseBarAndPercent)
          u"正在处理文件 /in.txt  [####################] 100%"},
         {"wide characters that fit", Snapshot(JobPhase::Processing, 1, 3, u"/数据/名单.txt"),
          u"正在处理文件 /数据/名单.txt  [######--------------]  33%"},
+        {"pipe, its total unknown", Snapshot(JobPhase::Processing, 1234, 0, u"/dev/stdin"),
+         u"正在处理文件 /dev/stdin  1234 行"},
         // 60 columns: 13 for the label, 29 for the bar, 18 for "..." and the path's end.
         {"long path", Snapshot(JobPhase::Processing, 5, 10, u"/data/lists/2026/customers.txt"),
          u"正在处理文件 ...6/customers.txt  [##########----------]  50%"},

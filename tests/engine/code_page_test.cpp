@@ -398,6 +398,40 @@ TEST(DuplicateCodes, DecodeToTheirCharacterAndEncodeToThePreferredCode)
     }
 }
 
+TEST(EucJp, OneWayMappingsAreEscapedSoEveryByteComesBack)
+{
+    const CodePage eucJp = Named("EUC-JP");
+    // ICU maps these to characters whose own codes differ (U+00A2 has none, U+2252 is A2 E2).
+    ExpectDecodesAndRoundTrips(eucJp,
+                               {
+                                   {"kana", "\xA4\xA2", u"\u3042"},
+                                   {"one-way half-width code", "\x8E\xE0", {0xDC8E, 0xDCE0}},
+                                   {"one-way NEC row", "\xAD\xF0", {0xDCAD, 0xDCF0}},
+                                   {"after a kana", "\xA4\xA2\xAD\xF0", {0x3042, 0xDCAD, 0xDCF0}},
+                               });
+    const std::u16string supplementary = eucJp.Decode("\x8F\xA2\xB7");
+    EXPECT_EQ(supplementary.find(u'\uFF5E'), std::u16string::npos);
+    std::string back;
+    EXPECT_TRUE(eucJp.Encode(supplementary, back));
+    EXPECT_EQ(Hex(back), Hex("\x8F\xA2\xB7"));
+    // Other tables that are not Windows' own and hold one-way mappings.
+    for (const char* codeset : {"EUC-JP", "EUC-TW", "BIG5-HKSCS"})
+        ExpectRandomBytesRoundTrip(Named(codeset));
+}
+
+TEST(UnsupportedCodeset, IsToldByName)
+{
+    for (const char* codeset : {"ARMSCII-8", "GEORGIAN-PS", "TCVN5712-1"}) {
+        const std::u16string notice = UnsupportedCodesetNotice(codeset);
+        const std::string_view name(codeset);
+        EXPECT_NE(notice.find(std::u16string(name.begin(), name.end())), std::u16string::npos)
+            << codeset;
+        EXPECT_NE(notice.find(u"UTF-8"), std::u16string::npos) << codeset;
+    }
+    for (const char* codeset : {"UTF-8", "GBK", "EUC-JP", "CP1252"})
+        EXPECT_EQ(UnsupportedCodesetNotice(codeset), u"") << codeset;
+}
+
 TEST(CodePageThreads, ConvertersAreUsableFromSeveralThreads)
 {
     const CodePage gbk = Named("GBK");

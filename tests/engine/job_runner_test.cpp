@@ -2,6 +2,7 @@
 #include "engine/job_runner.h"
 
 #include "engine/job_runner_test_hook.h"
+#include "engine/notice.h"
 #include "engine/os/file.h"
 #include "test_support.h"
 
@@ -9,7 +10,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -200,18 +204,26 @@ TEST_F(JobRunnerTest, UnreadableInputIsToldWithItsPathAndTheJobGoesOn)
     EXPECT_EQ(Out("out.txt"), "a@x\r\n");
 }
 
-TEST_F(JobRunnerTest, UnreadableExclusionFileIsToldOncePerJob)
+// Without an exclusion list ever loaded, writing would mail the addresses it leaves out: the job
+// ends without output, told with the path and the reason.
+TEST_F(JobRunnerTest, ExclusionFileThatCannotBeLoadedEndsTheJobWithoutOutput)
 {
     AddressJob.inputPaths = {Input("1.txt", "a@x\n"), Input("2.txt", "b@x\n")};
     JobSettings settings;
     settings.useExclusionFile = true;
     settings.exclusionPath = dir.Wide("no-exclusions.txt");
     ChainingReport report(Output("out.txt"));
+    int aborted = 0;
+    SetJobAbortHandler([&aborted] { ++aborted; });
 
     Run(report, settings);
+    SetJobAbortHandler(nullptr);
 
-    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！"}));
-    EXPECT_EQ(Out("out.txt"), "a@x\r\nb@x\r\n");
+    EXPECT_EQ(notices.Texts(), (Calls{"读取排除文件失败！" + Utf8(settings.exclusionPath) + ": " +
+                                      os::ErrorText(ENOENT)}));
+    EXPECT_EQ(aborted, 1);
+    EXPECT_FALSE(HasCall(report.Calls(), "processed"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
 }
 
 TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
@@ -316,6 +328,114 @@ TEST_F(JobRunnerTest, StopEndsARunningJobWithoutFurtherReportsOrOutput)
         EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt.part1.txt"));
         EXPECT_TRUE(notices.Texts().empty());
     }
+}
+
+// Runs a step on the worker at its first report of the chosen kind: a fault or a change
+// that a test injects at a known point of the job.
+class HookedReport : public ChainingReport
+{
+public:
+    HookedReport(OutputSettings output, bool inOutput, std::function<void()> hook)
+        : ChainingReport(std::move(output)), inOutput_(inOutput), hook_(std::move(hook))
+    {
+    }
+    void OnLineProcessed(const std::u16string& filePath, int totalLines, int lineNumber) override
+    {
+        ChainingReport::OnLineProcessed(filePath, totalLines, lineNumber);
+        if (!inOutput_)
+            RunOnce();
+    }
+    void OnOutputProgress(int total, int current) override
+    {
+        ChainingReport::OnOutputProgress(total, current);
+        if (inOutput_)
+            RunOnce();
+    }
+
+private:
+    void RunOnce()
+    {
+        if (const std::function<void()> hook = std::exchange(hook_, nullptr))
+            hook();
+    }
+
+    bool inOutput_;
+    std::function<void()> hook_;
+};
+
+// An exception on a worker ends the job with a told failure instead of ending the process:
+// the lines are released, nothing is written, and the front end learns that the job is over.
+TEST_F(JobRunnerTest, ExceptionOnAWorkerAbortsTheJobWithoutOutput)
+{
+    const struct
+    {
+        const char* name;
+        bool inOutput;
+        std::function<void()> fault;
+        std::string notice;
+    } rows[] = {
+        {"out of memory while processing", false, [] { throw std::bad_alloc(); },
+         "内存不足，作业已停止！"},
+        {"out of memory while writing", true, [] { throw std::bad_alloc(); },
+         "内存不足，作业已停止！"},
+        {"other failure while writing", true, [] { throw std::length_error("full"); },
+         "作业因内部错误已停止！"},
+    };
+    int aborted = 0;
+    SetJobAbortHandler([&aborted] { ++aborted; });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AddressJob.inputPaths = {Input("1.txt", "b@x\na@x\n")};
+        HookedReport report(Output("out.txt", false, 1), row.inOutput, row.fault);
+        aborted = 0;
+        Run(report, JobSettings{});
+
+        EXPECT_FALSE(HasCall(report.Calls(), "finished"));
+        EXPECT_EQ(notices.Texts().back(), row.notice);
+        EXPECT_EQ(aborted, 1);
+        EXPECT_TRUE(AddressJob.ascendingSet.Empty());
+        EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt"));
+        EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.txt.part1.txt"));
+    }
+    SetJobAbortHandler(nullptr);
+}
+
+// A file that loses lines between its count and its reading is told; the job goes on.
+TEST_F(JobRunnerTest, InputThatShrinksWhileReadIsToldAndTheJobGoesOn)
+{
+    // More than one read block, so the reader has bytes left to find gone.
+    std::string big;
+    for (int i = 0; i < 40000; ++i)
+        big += "a@x.example\n";
+    const std::u16string path = Input("big.txt", big);
+    AddressJob.inputPaths = {path, Input("2.txt", "b@x.example\n")};
+    HookedReport report(Output("out.txt"), false,
+                        [this] { std::filesystem::resize_file(dir.Path() / "big.txt", 0); });
+    Run(report, JobSettings{});
+
+    EXPECT_EQ(notices.Texts(), (Calls{"输入文件在读取时被修改！" + Utf8(path)}));
+    EXPECT_EQ(Out("out.txt"), "a@x.example\r\nb@x.example\r\n");
+}
+
+// Counts beyond the report's int stop at its maximum and say so once per job. The seam: the
+// first report sets filteredCount near the limit, as billions of duplicates would.
+TEST_F(JobRunnerTest, FilteredCountSaturatesAndIsToldOnce)
+{
+    AddressJob.inputPaths = {Input("1.txt", "a@x\na@x\na@x\n"), Input("2.txt", "a@x\nb@x\n")};
+    HookedReport report(Output("out.txt"), false,
+                        [] { AddressJob.filteredCount = 2147483647 - 1; });
+    Run(report, JobSettings{});
+
+    EXPECT_EQ(notices.Texts(), (Calls{"行数超过 2147483647，计数不再准确！"}));
+    EXPECT_EQ(report.Calls().back(), "finished 2147483647 2");
+}
+
+TEST(ReportedCount, SaturatesAtTheLargestInt)
+{
+    EXPECT_EQ(ReportedCount(0), 0);
+    EXPECT_EQ(ReportedCount(2147483647), 2147483647);
+    EXPECT_EQ(ReportedCount(2147483648), 2147483647);
+    EXPECT_EQ(ReportedCount(3000000000LL * 3), 2147483647);
 }
 
 } // namespace

@@ -16,7 +16,7 @@ using namespace std::literals;
 using test::U16;
 
 /// A cut line as text: "3:bytes", or "3:over-long".
-std::string Show(int number, std::string_view bytes, bool overLong)
+std::string Show(std::int64_t number, std::string_view bytes, bool overLong)
 {
     return std::to_string(number) + ":" + (overLong ? "over-long" : std::string(bytes));
 }

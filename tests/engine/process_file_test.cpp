@@ -22,7 +22,7 @@ protected:
     ProcessFileTest() { job.report = &report; }
 
     /// Writes bytes to the input file name and processes it into the job's chosen set.
-    ReadOutcome Process(const std::string& name, std::string_view bytes, int totalLines = 9)
+    FileOutcome Process(const std::string& name, std::string_view bytes, int totalLines = 9)
     {
         dir.Write(name, bytes);
         return ProcessFile(job, job.ChosenSet(), dir.Wide(name), totalLines, exclusions.get(),
@@ -154,7 +154,7 @@ TEST_F(ProcessFileTest, FailedReloadKeepsExcluding)
 TEST_F(ProcessFileTest, UnreadableInputGivesItsError)
 {
     const ReadOutcome outcome =
-        ProcessFile(job, job.ascendingSet, dir.Wide("missing.txt"), 0, nullptr, nullptr);
+        ProcessFile(job, job.ascendingSet, dir.Wide("missing.txt"), 0, nullptr, nullptr).read;
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.errorNumber, ENOENT);
     EXPECT_TRUE(report.Calls().empty());

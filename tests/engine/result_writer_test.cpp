@@ -2,10 +2,13 @@
 #include "engine/result_writer.h"
 
 #include "engine/code_page.h"
+#include "engine/os/file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -72,6 +75,16 @@ protected:
     {
         return std::filesystem::exists(dir.Path() / name);
     }
+    // The names in the folder, sorted: shows any temporary file left behind.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string Path(const std::string& name) const { return (dir.Path() / name).string(); }
 
     test::TempDir dir;
     test::RecordingReport report;
@@ -147,6 +160,22 @@ TEST_F(ResultWriterTest, LeavesVolumesOfAnEarlierRunBeyondItsOwnUntouched)
     EXPECT_EQ(Out("out.txt.part1.txt"), CrLf({"c"}));
     EXPECT_EQ(Out("out.txt.part2.txt"), "stale two\r\n");
     EXPECT_EQ(Out("out.txt.part3.txt"), "stale three\r\n");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"out.txt", "out.txt.part1.txt",
+                                                 "out.txt.part2.txt", "out.txt.part3.txt"}));
+}
+
+TEST_F(ResultWriterTest, ReplacedFileKeepsItsPermissions)
+{
+    namespace fs = std::filesystem;
+    dir.Write("out.txt", "earlier\r\n");
+    fs::permissions(dir.Path() / "out.txt", fs::perms::owner_read | fs::perms::owner_write);
+    Fill({"a"});
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a"}));
+    EXPECT_EQ(fs::status(dir.Path() / "out.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(ResultWriterTest, InsertsTestBlocksAndTreatsCountsBelowOneAsOff)
@@ -271,7 +300,7 @@ TEST_F(ResultWriterTest, LeavesOutTestAddressesTheCodePageCannotWriteAndSaysSo)
     EXPECT_EQ(report.Calls().back(), "finished 0 2");
 }
 
-TEST_F(ResultWriterTest, FailedFirstOpenIsToldAndReportsNothingWritten)
+TEST_F(ResultWriterTest, FailedFirstOpenIsToldWithPathAndReasonAndReportsNothingWritten)
 {
     job.outputPath = dir.Wide("no-such-folder/out.txt");
     job.filteredCount = 5;
@@ -279,21 +308,26 @@ TEST_F(ResultWriterTest, FailedFirstOpenIsToldAndReportsNothingWritten)
 
     Write();
 
-    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"打开输出文件失败！"}));
+    EXPECT_EQ(notices.Texts(),
+              (std::vector<std::string>{"打开输出文件失败！" + Path("no-such-folder/out.txt") +
+                                        ": " + os::ErrorText(ENOENT)}));
     EXPECT_EQ(report.Calls(), (std::vector<std::string>{"finished 5 0"}));
 }
 
-TEST_F(ResultWriterTest, FailedWriteStopsAndCountsOnlyLinesThatReachedTheFiles)
+TEST_F(ResultWriterTest, FailedWriteIsToldWithPathAndReasonAndReportsNothingWritten)
 {
+    // A device is written in place, not replaced.
     job.outputPath = test::WidePath("/dev/full");
     Fill({"a", "b", "c"});
     Write();
-    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"写入输出文件失败！"}));
+    EXPECT_EQ(notices.Texts(),
+              (std::vector<std::string>{"写入输出文件失败！/dev/full: " + os::ErrorText(ENOSPC)}));
     EXPECT_EQ(report.Calls().back(), "finished 0 0");
 }
 
-TEST_F(ResultWriterTest, FailedLaterVolumeKeepsTheVolumesBeforeIt)
+TEST_F(ResultWriterTest, FailedLaterVolumeLeavesEveryEarlierFileAsItWas)
 {
+    dir.Write("out.txt", "earlier\r\n");
     // A folder in the place of the third volume makes its opening fail.
     std::filesystem::create_directory(dir.Path() / "out.txt.part2.txt");
     Fill({"a", "b", "c", "d", "e"});
@@ -301,16 +335,56 @@ TEST_F(ResultWriterTest, FailedLaterVolumeKeepsTheVolumesBeforeIt)
 
     Write();
 
-    EXPECT_EQ(Out("out.txt"), CrLf({"a", "b"}));
-    EXPECT_EQ(Out("out.txt.part1.txt"), CrLf({"c", "d"}));
-    EXPECT_EQ(notices.Texts(), (std::vector<std::string>{"写入输出文件失败！"}));
+    EXPECT_EQ(Out("out.txt"), "earlier\r\n");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"out.txt", "out.txt.part2.txt"}));
+    EXPECT_EQ(notices.Texts(),
+              (std::vector<std::string>{"打开输出文件失败！" + Path("out.txt.part2.txt") + ": " +
+                                        os::ErrorText(EISDIR)}));
     EXPECT_EQ(report.Calls(),
               (std::vector<std::string>{"progress 5 1", "progress 5 2", "progress 5 3",
-                                        "progress 5 4", "finished 0 4"}));
+                                        "progress 5 4", "finished 0 0"}));
 }
 
-TEST_F(ResultWriterTest, StopRemovesTheFilesOfThisRunAndReportsNoMore)
+// Puts a folder in the place of a volume once the last line has been reported, so that putting
+// the written volume in place fails.
+class BlockingReport : public test::RecordingReport
 {
+public:
+    explicit BlockingReport(std::filesystem::path blocked) : blocked_(std::move(blocked)) {}
+    void OnOutputProgress(int total, int current) override
+    {
+        RecordingReport::OnOutputProgress(total, current);
+        if (current == total)
+            std::filesystem::create_directory(blocked_);
+    }
+
+private:
+    std::filesystem::path blocked_;
+};
+
+TEST_F(ResultWriterTest, FailedRenameIsToldAndCountsOnlyTheVolumesPutInPlace)
+{
+    dir.Write("out.txt.part2.txt", "earlier two\r\n");
+    BlockingReport blocking(dir.Path() / "out.txt.part1.txt");
+    job.report = &blocking;
+    Fill({"a", "b", "c", "d", "e"});
+    job.maxLinesPerVolume = 2;
+
+    Write();
+
+    EXPECT_EQ(Out("out.txt"), CrLf({"a", "b"}));
+    EXPECT_EQ(Out("out.txt.part2.txt"), "earlier two\r\n");
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"out.txt", "out.txt.part1.txt", "out.txt.part2.txt"}));
+    EXPECT_EQ(notices.Texts(),
+              (std::vector<std::string>{"写入输出文件失败！" + Path("out.txt.part1.txt") + ": " +
+                                        os::ErrorText(EISDIR)}));
+    EXPECT_EQ(blocking.Calls().back(), "finished 0 2");
+}
+
+TEST_F(ResultWriterTest, StopRemovesTheFilesOfThisRunAndLeavesEarlierOnes)
+{
+    dir.Write("out.txt", "earlier\r\n");
     dir.Write("out.txt.part3.txt", "stale\r\n");
     StopFlag stop;
     StoppingReport stopping(stop, 3);
@@ -322,9 +396,9 @@ TEST_F(ResultWriterTest, StopRemovesTheFilesOfThisRunAndReportsNoMore)
 
     EXPECT_EQ(stopping.Calls(),
               (std::vector<std::string>{"progress 5 1", "progress 5 2", "progress 5 3"}));
-    for (const char* name : {"out.txt", "out.txt.part1.txt", "out.txt.part2.txt"})
-        EXPECT_FALSE(Exists(name)) << name;
+    EXPECT_EQ(Out("out.txt"), "earlier\r\n");
     EXPECT_EQ(Out("out.txt.part3.txt"), "stale\r\n");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"out.txt", "out.txt.part3.txt"}));
     EXPECT_TRUE(notices.Texts().empty());
 }
 

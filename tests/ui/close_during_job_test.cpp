@@ -1,5 +1,6 @@
 // Closing the dialog while a job runs: the job stops, its workers end before the window goes,
-// no report arrives afterwards, and a half-written output does not stay behind.
+// no report arrives afterwards, and a half-written output does not stay behind: the output of an
+// earlier run keeps its content and no temporary file is left.
 #include "engine/job_runner.h"
 #include "tests/ui/report_test_support.h"
 #include "ui/message_box.h"
@@ -21,6 +22,8 @@ using namespace trelvane;
 using namespace trelvane::test;
 
 namespace {
+
+const QByteArray earlierOutput = "kept@example.com\r\n";
 
 // Where a job is when the dialog is closed.
 enum class Moment
@@ -128,6 +131,12 @@ private:
     QString PathOf(const QString& name) const { return m_dir->filePath(name); }
     // Waits until the job has reached moment; false after the timeout.
     bool ReachMoment(Moment moment);
+    // The hidden files a job writes before it renames them over out.txt.
+    QStringList Temporaries() const
+    {
+        return QDir(m_dir->path())
+            .entryList({QStringLiteral(".out.txt.*")}, QDir::Hidden | QDir::Files);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<CQuillanDlg> m_dialog;
@@ -146,6 +155,7 @@ void CloseDuringJobTest::init()
     QVERIFY(m_dir->isValid());
     QVERIFY(WriteFile(PathOf("long.txt"), AddressLines("long", 20000)));
     QVERIFY(WriteFile(PathOf("short.txt"), AddressLines("short", 3)));
+    QVERIFY(WriteFile(PathOf("out.txt"), earlierOutput));
     m_dialog = std::make_unique<CQuillanDlg>();
     m_dialog->show();
     m_history = std::make_unique<StatusHistory>(*m_dialog);
@@ -180,7 +190,7 @@ bool CloseDuringJobTest::ReachMoment(Moment moment)
     }
     case Moment::Output:
         return QTest::qWaitFor(
-            [this] { return m_report->outputReports > 100 && QFile::exists(PathOf("out.txt")); });
+            [this] { return m_report->outputReports > 100 && !Temporaries().isEmpty(); });
     case Moment::FailureBox:
     case Moment::CompletionBox:
         return WaitForBoxCount(1);
@@ -240,7 +250,10 @@ void CloseDuringJobTest::closeEndsTheJobCleanly()
     QCOMPARE(m_report->reportsAfterClose.load(), 0);
     QCOMPARE(m_history->shown.size(), textsAtClose);
     QCOMPARE(m_history->Texts().contains(CompletionStatus(0, 3)), outputKept);
-    QCOMPARE(QFile::exists(PathOf("out.txt")), outputKept);
+    QFile output(PathOf("out.txt"));
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), outputKept ? AddressLines("short", 3) : earlierOutput);
+    QCOMPARE(Temporaries(), QStringList());
 }
 
 QTEST_MAIN(CloseDuringJobTest)

@@ -1,11 +1,16 @@
-// The input file list: adding files, removing the selected rows, and file names of paths.
+// The input file list: adding files with the button or by dropping them, removing the selected
+// rows, and file names of paths.
 #include "ui/main_dialog.h"
 
 #include "tests/ui/scripted_file_dialogs.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <memory>
 #include <utility>
@@ -49,6 +54,8 @@ private slots:
     void fileNameOf();
     void addAppendsNamesAndFullPaths_data();
     void addAppendsNamesAndFullPaths();
+    void dropAddsLocalFilesInOrder_data();
+    void dropAddsLocalFilesInOrder();
     void removeTakesSelectedRowsFromTheTop_data();
     void removeTakesSelectedRowsFromTheTop();
     void removeEndsAtARowWithoutEntry();
@@ -59,6 +66,7 @@ private:
     QStringList RowTexts() const;
     void AddInOneDialog(const QStringList& paths);
 
+    QTemporaryDir m_folder; // holds a real subfolder "sub" for the drops
     std::unique_ptr<CQuillanDlg> m_dialog;
     test::ScriptedFileDialogs* m_fileDialogs = nullptr;
     QTreeWidget* m_fileList = nullptr;
@@ -187,6 +195,59 @@ void InputFilesTest::addAppendsNamesAndFullPaths()
     QCOMPARE(m_fileDialogs->lastParent, m_dialog.get());
     QCOMPARE(RowTexts(), rows);
     QCOMPARE(QStrings(AddressJob.inputPaths), paths);
+}
+
+void InputFilesTest::dropAddsLocalFilesInOrder_data()
+{
+    QVERIFY(QDir(m_folder.path()).mkpath("sub"));
+    const QString folder = m_folder.path() + "/sub";
+    const QUrl a = QUrl::fromLocalFile("/in/a.txt");
+    const QUrl b = QUrl::fromLocalFile(QString::fromUtf8("/数据/名单 2.txt"));
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<bool>("jobRunning");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("paths");
+    QTest::newRow("two files in the order dropped")
+        << QList<QUrl>{b, a} << false << true
+        << QStringList{QString::fromUtf8("名单 2.txt"), "a.txt"}
+        << QStringList{QString::fromUtf8("/数据/名单 2.txt"), "/in/a.txt"};
+    QTest::newRow("folders and remote URLs left out")
+        << QList<QUrl>{QUrl::fromLocalFile(folder), QUrl("https://example.com/c.txt"), a,
+                       QUrl("sftp://host/d.txt")}
+        << false << true << QStringList{"a.txt"} << QStringList{"/in/a.txt"};
+    QTest::newRow("only a folder") << QList<QUrl>{QUrl::fromLocalFile(folder)} << false << false
+                                   << QStringList{} << QStringList{};
+    QTest::newRow("no URLs") << QList<QUrl>{} << false << false << QStringList{} << QStringList{};
+    QTest::newRow("while a job runs")
+        << QList<QUrl>{a} << true << false << QStringList{} << QStringList{};
+}
+
+// Files dropped on the list are appended after those already added, as the button adds them.
+void InputFilesTest::dropAddsLocalFilesInOrder()
+{
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(bool, jobRunning);
+    QFETCH(bool, accepted);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, paths);
+    AddInOneDialog({"/in/first.txt"});
+    m_dialog->EnableControls(!jobRunning);
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText("/in/text-only.txt");
+    QWidget* viewport = m_fileList->viewport();
+    const QPoint centre = viewport->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                          Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QDropEvent drop(centre, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    QCOMPARE(drop.isAccepted(), accepted);
+    QCOMPARE(RowTexts(), QStringList{"first.txt"} + rows);
+    QCOMPARE(QStrings(AddressJob.inputPaths), QStringList{"/in/first.txt"} + paths);
 }
 
 void InputFilesTest::removeTakesSelectedRowsFromTheTop_data()

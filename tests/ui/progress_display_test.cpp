@@ -1,5 +1,5 @@
 // The dialog's display of a job: status texts per file, progress of each phase, the completion
-// texts and box, and the dialog's state when a job ends or its output cannot start.
+// texts and box, and the dialog's state when a job ends, fails or its output cannot start.
 #include "engine/job_runner.h"
 #include "engine/job_runner_test_hook.h"
 #include "tests/ui/report_test_support.h"
@@ -7,7 +7,10 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <new>
 
 using namespace trelvane;
 using namespace trelvane::test;
@@ -32,6 +35,13 @@ QStringList DisabledControls(const CQuillanDlg& dialog)
     return disabled;
 }
 
+// A dialog whose job runs out of memory at the first line that reaches the set.
+class OutOfMemoryDialog : public CQuillanDlg
+{
+public:
+    void OnLineProcessed(const std::u16string&, int, int) override { throw std::bad_alloc(); }
+};
+
 } // namespace
 
 class ProgressDisplayTest : public QObject
@@ -49,6 +59,7 @@ private slots:
     void dialogIsUsableWhileTheCompletionBoxIsOpen();
     void failureBoxStillEndsWithTheCompletionTexts();
     void outputThatCannotStartLeavesTheDialogRunning();
+    void outOfMemoryIsToldAndTheDialogIsReadyAgain();
 
 private:
     QString PathOf(const QString& name) const { return m_dir->filePath(name); }
@@ -193,7 +204,9 @@ void ProgressDisplayTest::failureBoxStillEndsWithTheCompletionTexts()
     StartFromDialog(*m_dialog, {PathOf("a.txt")}, PathOf("missing/out.txt"));
 
     QVERIFY(WaitForBoxCount(1));
-    QCOMPARE(VisibleBoxes().front()->text(), QStringLiteral("打开输出文件失败！"));
+    QCOMPARE(VisibleBoxes().front()->text(), QStringLiteral("打开输出文件失败！") +
+                                                 PathOf("missing/out.txt") + QStringLiteral(": ") +
+                                                 QString::fromLocal8Bit(std::strerror(ENOENT)));
     QVERIFY(!m_history->Texts().contains(CompletionStatus(0, 0)));
     CloseBoxes();
 
@@ -224,6 +237,22 @@ void ProgressDisplayTest::outputThatCannotStartLeavesTheDialogRunning()
     QVERIFY(!QFile::exists(Output()));
     m_dialog->reject();
     QVERIFY(!m_dialog->isVisible());
+}
+
+void ProgressDisplayTest::outOfMemoryIsToldAndTheDialogIsReadyAgain()
+{
+    m_history.reset();
+    m_dialog.reset();
+    m_dialog = std::make_unique<OutOfMemoryDialog>();
+    m_dialog->show();
+    Start({"a.txt"});
+
+    QVERIFY(WaitForBoxCount(1));
+    QCOMPARE(VisibleBoxes().front()->text(), QStringLiteral("内存不足，作业已停止！"));
+    CloseBoxes();
+    QVERIFY(QTest::qWaitFor([this] { return DisabledControls(*m_dialog).empty(); }));
+    QVERIFY(!QFile::exists(Output()));
+    QVERIFY(AddressJob.ascendingSet.Empty());
 }
 
 QTEST_MAIN(ProgressDisplayTest)
