@@ -36,15 +36,12 @@ bool HasEscapes(std::u16string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Shift_JIS and Big5 have duplicate codes (NEC and IBM extensions, a few Big5 symbols), and
-    // so has ICU's EUC-JP table (NEC row 13: AD F0 decodes to U+2252, which encodes to A2 E2);
-    // for these only the text is checked to come back, not the bytes.
-    // EUC-JP is checked only partly: ICU decodes 8E E0, 8E E1, 8E E2 and 8F A2 C3 by fallback to
-    // U+00A2, U+00A3, U+00AC and U+00A6, which have no form in EUC-JP, so those texts do not
-    // encode completely. Once such codes decode to escapes, EUC-JP takes the complete check.
+    // Shift_JIS and Big5 have duplicate codes (NEC and IBM extensions, a few Big5 symbols): for
+    // these only the text is checked to come back, not the bytes. EUC-JP decodes one-way codes
+    // (fallbacks such as 8E E0 or AD F0) as escaped bytes, so its bytes come back too.
     static const std::array<Subject, 6> subjects{
         Subject{CodePage::Utf8(), true, true}, Named("GBK", true, true),
-        Named("CP1252", true, true),           Named("EUC-JP", false, false),
+        Named("CP1252", true, true),           Named("EUC-JP", true, true),
         Named("SHIFT_JIS", true, false),       Named("BIG5", true, false),
     };
     if (size == 0)

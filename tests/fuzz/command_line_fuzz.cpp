@@ -2,6 +2,7 @@
 // arguments, it returns a job that can run, help, the version, or an error with a text.
 #include "cli/cli_options.h"
 #include "engine/code_page.h"
+#include "engine/os/file.h"
 #include "engine/settings_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -62,7 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!fault.empty())
             Mismatch("a job that can run", "output, inputs and valid numbers", fault);
         for (const std::u16string& path : options.inputPaths) {
-            if (std::find(arguments.begin(), arguments.end(), path) == arguments.end())
+            // "-" stands for the standard input.
+            const std::u16string& named = path == os::StandardInputPath() ? u"-" : path;
+            if (std::find(arguments.begin(), arguments.end(), named) == arguments.end())
                 Mismatch("input path among the arguments", "one of them", Hex(path));
         }
         break;
