@@ -31,7 +31,7 @@ std::u16string CompletionText(const JobCounts& counts)
 bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 {
     while (!report.WaitForEnd(redrawInterval)) {
-        if (InterruptSignal() != 0) {
+        if (InterruptExitStatus() != 0) {
             RequestStop();
             return false;
         }
@@ -71,7 +71,7 @@ int RunJob(const CliOptions& options, bool showProgress)
     display.Clear();
     if (!ended) {
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
-        return exitSignalBase + InterruptSignal();
+        return InterruptExitStatus();
     }
     return ExitStatus(report);
 }

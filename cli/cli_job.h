@@ -9,15 +9,12 @@ namespace trelvane {
 inline constexpr int exitSuccess = 0;
 inline constexpr int exitJobFailure = 1;
 inline constexpr int exitUsageError = 2;
-/// A job stopped by SIGINT, SIGTERM or SIGHUP exits with this plus the signal's number (130, 143,
-/// 129), as a shell reports a process that the signal ended.
-inline constexpr int exitSignalBase = 128;
 
 /// Runs the job that options describe and waits for its end; notices go to stderr, progress
 /// to stderr when showProgress, the completion text to stdout. Returns exitSuccess, or
 /// exitJobFailure when the engine reported a failure, the job could not reach its end or stdout
-/// could not be written, or exitSignalBase + the signal when SIGINT, SIGTERM or SIGHUP stopped
-/// it; the job's output files are then removed and earlier files keep what they held.
+/// could not be written, or the interrupt's exit status (InterruptExitStatus) when an interrupt
+/// stopped it; the job's output files are then removed and earlier files keep what they held.
 int RunJob(const CliOptions& options, bool showProgress);
 
 } // namespace trelvane

@@ -3,10 +3,15 @@
 #include "cli/console.h"
 
 #include "engine/code_page.h"
+#include "engine/notice.h"
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 namespace trelvane {
@@ -30,43 +35,52 @@ bool WriteConsoleText(HANDLE handle, std::u16string_view text)
     return true;
 }
 
-bool WriteBytes(HANDLE handle, std::string_view bytes)
+// Through the runtime, which sets errno; in binary mode, so that LF stays LF as on Linux.
+bool WriteBytes(int fd, std::string_view bytes)
 {
+    _setmode(fd, _O_BINARY);
     while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1 << 20));
+        const int written = _write(fd, bytes.data(), chunk);
+        if (written <= 0)
             return false;
-        bytes.remove_prefix(written);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
 }
 
-// False when the stream is open but refuses the text; a program without the stream has
-// nothing to tell.
-bool WriteTo(DWORD stream, std::u16string_view text)
+// Writes text to the standard stream fd (1 or 2); 0, or the errno value that says why it failed.
+int WriteTo(int fd, std::u16string_view text)
 {
-    const HANDLE handle = GetStdHandle(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return true;
-    if (IsConsole(handle))
-        return WriteConsoleText(handle, text);
-    return WriteBytes(handle, ToSystemBytes(text));
+    errno = 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE)
+        return EBADF;
+    const bool written =
+        IsConsole(handle) ? WriteConsoleText(handle, text) : WriteBytes(fd, ToSystemBytes(text));
+    if (written)
+        return 0;
+    // The runtime calls a pipe whose reader has gone an invalid argument.
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+        return EPIPE;
+    return errno != 0 ? errno : EIO;
 }
 
 } // namespace
 
 bool WriteToStdout(std::u16string_view text)
 {
-    if (WriteTo(STD_OUTPUT_HANDLE, text))
+    const int error = WriteTo(1, text);
+    if (error == 0)
         return true;
-    WriteToStderr(u"trelvane-cli: 写入标准输出失败！stdout\n");
+    WriteToStderr(u"trelvane-cli: " + FailureText(u"写入标准输出失败！", u"stdout", error) + u"\n");
     return false;
 }
 
 void WriteToStderr(std::u16string_view text)
 {
-    WriteTo(STD_ERROR_HANDLE, text);
+    WriteTo(2, text);
 }
 
 // The progress line redraws itself with escape sequences, which a console shows only with

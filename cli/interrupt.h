@@ -3,13 +3,14 @@
 
 namespace trelvane {
 
-/// Starts listening for interrupts: SIGINT, SIGTERM and SIGHUP on POSIX systems (a signal the
-/// caller ignores stays ignored), Ctrl-C, Ctrl-Break and the closing of the console window on
-/// Windows. A second interrupt ends the process at once.
+/// Starts listening for requests to stop the job: on POSIX systems SIGINT (Ctrl-C), SIGTERM and
+/// SIGHUP (a closed terminal), each unless the caller ignores it; on Windows Ctrl-C, Ctrl-Break
+/// and the closing of the console window. A second request ends the process at once.
 void InstallInterruptHandler();
 
-/// The number of the signal that asked the job to stop (SIGINT for the console events of
-/// Windows); 0 while none has.
-int InterruptSignal();
+/// The exit status the request asks for: 128 + the signal's number on POSIX systems (130 for
+/// SIGINT, 143 for SIGTERM, 129 for SIGHUP, as a shell reports a process that the signal ended),
+/// 130 on Windows; 0 while none came.
+int InterruptExitStatus();
 
 } // namespace trelvane

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <csignal>
 
 namespace trelvane {
 namespace {
@@ -30,9 +29,10 @@ void InstallInterruptHandler()
     SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
 }
 
-int InterruptSignal()
+int InterruptExitStatus()
 {
-    return interruptRequested.load() ? SIGINT : 0;
+    constexpr int interruptedStatus = 130; // as for SIGINT elsewhere
+    return interruptRequested.load() ? interruptedStatus : 0;
 }
 
 } // namespace trelvane

@@ -16,21 +16,6 @@ bool IsUtf8Name(const std::string& key)
            key == "USASCII";
 }
 
-} // namespace
-
-std::string codepage::NormalisedName(std::string_view name)
-{
-    std::string key;
-    for (const char c : name) {
-        if (c == '-' || c == '_' || c == ' ')
-            continue;
-        key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return key;
-}
-
-namespace {
-
 /// The system's codeset and the code page that serves it.
 struct SystemEncoding
 {
@@ -49,6 +34,17 @@ const SystemEncoding& System()
 }
 
 } // namespace
+
+std::string codepage::NormalisedName(std::string_view name)
+{
+    std::string key;
+    for (const char c : name) {
+        if (c == '-' || c == '_' || c == ' ')
+            continue;
+        key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return key;
+}
 
 CodePage::CodePage(std::shared_ptr<const Converter> converter) : converter_(std::move(converter)) {}
 

@@ -41,8 +41,8 @@ public:
     /// The longest time one Read waits for data.
     static constexpr int readWaitMs = 100;
 
-    /// Opens path (converted with the system code page); on failure IsOpen() is false and
-    /// Error() holds the errno.
+    /// Opens path (converted with the system code page on POSIX systems; Windows takes it as it
+    /// is); on failure IsOpen() is false and Error() holds the errno.
     explicit InputFile(const std::u16string& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;

@@ -3,7 +3,7 @@
 #include "engine/os/file.h"
 
 #include <windows.h>
-// windows.h names its own ReplaceFile function by this macro; ours is os::ReplaceFile.
+// <windows.h> names ReplaceFileW so; the file layer's own ReplaceFile is meant here.
 #undef ReplaceFile
 
 #include <fcntl.h>
@@ -15,16 +15,45 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace trelvane::os {
 namespace {
 
+// No file can have this name: Windows allows no '<' or '>' in one.
+constexpr std::u16string_view standardInputPath = u"<stdin>";
+
 const wchar_t* WidePath(const std::u16string& path)
 {
     return reinterpret_cast<const wchar_t*>(path.c_str());
+}
+
+HANDLE HandleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+// The errno value for the failures of the Win32 calls made here.
+int ErrnoOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    default:
+        return EIO;
+    }
 }
 
 // FILETIME counts 100 ns steps from 1601; the engine's clock counts nanoseconds from 1970.
@@ -36,10 +65,16 @@ std::int64_t UnixNanoseconds(const FILETIME& time)
     return (ticks - ticksFrom1601To1970) * 100;
 }
 
+// A pipe or a character device (the console, NUL) has only its type to tell.
 std::optional<FileIdentity> IdentityOfHandle(HANDLE handle)
 {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR)
+        return FileIdentity{};
     BY_HANDLE_FILE_INFORMATION info{};
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info))
+    if (type != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info))
         return std::nullopt;
     FileIdentity identity;
     identity.device = info.dwVolumeSerialNumber;
@@ -50,57 +85,79 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE handle)
     identity.modifiedNanoseconds = UnixNanoseconds(info.ftLastWriteTime);
     identity.changedNanoseconds = identity.modifiedNanoseconds;
     identity.isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    identity.isRegular = !identity.isDirectory && GetFileType(handle) == FILE_TYPE_DISK;
+    identity.isRegular = !identity.isDirectory;
     return identity;
 }
 
-// A pipe or a device (NUL, CON) has no file information: only its type.
-std::optional<FileIdentity> IdentityOfStream(HANDLE handle)
+bool IsDirectory(const std::u16string& path)
 {
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr)
-        return std::nullopt;
-    const DWORD type = GetFileType(handle);
-    if (type == FILE_TYPE_DISK)
-        return IdentityOfHandle(handle);
-    if (type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR)
-        return std::nullopt;
-    return FileIdentity{};
-}
-
-// The errno for a Win32 error of a file operation.
-int ErrnoOf(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    default:
-        return EIO;
-    }
+    const DWORD attributes = GetFileAttributesW(WidePath(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // The runtime reports a folder opened as a file as EACCES; say what it is instead.
 int OpenError(const std::u16string& path)
 {
     const int error = errno;
-    const DWORD attributes = GetFileAttributesW(WidePath(path));
-    if (error == EACCES && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return EISDIR;
-    return error;
+    return error == EACCES && IsDirectory(path) ? EISDIR : error;
 }
 
 // Calls of the runtime take int counts.
 unsigned int ChunkOf(std::size_t size)
 {
     return static_cast<unsigned int>(std::min<std::size_t>(size, INT_MAX));
+}
+
+// Waits up to waitMs for bytes in a pipe; false when none came. A pipe whose writer has gone
+// counts as ready: the read then tells the end.
+bool PipeHasData(HANDLE pipe, int waitMs)
+{
+    constexpr int stepMs = 10;
+    for (int waited = 0;; waited += stepMs) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available > 0)
+            return true;
+        if (waited >= waitMs)
+            return false;
+        Sleep(stepMs);
+    }
+}
+
+// Waits up to waitMs until a read of fd will not block; false when it would still.
+bool IsReadable(int fd, int waitMs)
+{
+    const HANDLE handle = HandleOf(fd);
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_PIPE:
+        return PipeHasData(handle, waitMs);
+    case FILE_TYPE_CHAR: // the console signals its handle when input is waiting; NUL never blocks
+        return WaitForSingleObject(handle, static_cast<DWORD>(waitMs)) != WAIT_TIMEOUT;
+    default:
+        return true;
+    }
+}
+
+// The name of finalPath's folder with its separator, and finalPath's own name.
+std::pair<std::u16string, std::u16string> SplitPath(const std::u16string& path)
+{
+    const std::size_t separator = path.find_last_of(u"/\\:");
+    const std::size_t nameStart = separator == std::u16string::npos ? 0 : separator + 1;
+    return {path.substr(0, nameStart), path.substr(nameStart)};
+}
+
+std::u16string Utf16(const std::string& ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+// A file given as standard input is read from its start at every opening, as /dev/stdin is on
+// Linux: the job reads it twice. A pipe or the console is taken as it is.
+int OpenStandardInput()
+{
+    const int fd = _dup(0);
+    if (fd >= 0 && GetFileType(HandleOf(fd)) == FILE_TYPE_DISK)
+        _lseeki64(fd, 0, SEEK_SET);
+    return fd;
 }
 
 } // namespace
@@ -112,22 +169,18 @@ std::string ErrorText(int errorNumber)
     return buffer;
 }
 
-// _wopen shares the file with other programs for reading and writing (_SH_DENYNO). A pipe or a
-// device is read as it comes: Read then waits for its data.
+// _wopen shares the file with other programs for reading and writing (_SH_DENYNO).
 InputFile::InputFile(const std::u16string& path)
 {
-    if (path == StandardInputPath()) {
-        fd_ = _dup(_fileno(stdin));
-        if (fd_ >= 0)
-            _setmode(fd_, _O_BINARY);
-    } else {
-        fd_ = _wopen(WidePath(path), _O_RDONLY | _O_BINARY | _O_NOINHERIT | _O_SEQUENTIAL);
-    }
+    fd_ = path == standardInputPath
+              ? OpenStandardInput()
+              : _wopen(WidePath(path), _O_RDONLY | _O_BINARY | _O_NOINHERIT | _O_SEQUENTIAL);
     if (fd_ < 0) {
         error_ = OpenError(path);
         return;
     }
-    regular_ = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd_))) == FILE_TYPE_DISK;
+    _setmode(fd_, _O_BINARY);
+    regular_ = GetFileType(HandleOf(fd_)) == FILE_TYPE_DISK;
 }
 
 InputFile::~InputFile()
@@ -138,6 +191,8 @@ InputFile::~InputFile()
 
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
 {
+    if (!regular_ && !IsReadable(fd_, readWaitMs))
+        return noDataYet;
     const int count = _read(fd_, buffer, ChunkOf(size));
     if (count < 0)
         error_ = errno;
@@ -146,7 +201,7 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
 
 std::optional<FileIdentity> InputFile::Identity() const
 {
-    return IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)));
+    return IdentityOfHandle(HandleOf(fd_));
 }
 
 OutputFile::~OutputFile()
@@ -161,33 +216,31 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
     Close();
     error_ = 0;
     path_.clear();
-    const std::optional<FileIdentity> existing = IdentityOf(finalPath);
-    if (existing && existing->isDirectory) {
+    if (IsDirectory(finalPath)) {
         error_ = EISDIR;
         return false;
     }
-    // A device or a pipe (NUL, a named pipe) must not be replaced by a file: write to it.
-    if (existing && !existing->isRegular) {
-        fd_ = _wsopen(WidePath(finalPath), _O_WRONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO);
-        error_ = fd_ < 0 ? OpenError(finalPath) : 0;
-        return fd_ >= 0;
-    }
-    // A read-only file is not replaced either.
-    const DWORD attributes = GetFileAttributesW(WidePath(finalPath));
-    if (existing && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        error_ = EACCES;
+    // Opening an existing file for writing, without emptying it, tells whether it may be
+    // replaced (not read-only, not locked by another program), and whether it is a device
+    // (NUL, CON) or a pipe, which is written itself.
+    const int existing =
+        _wsopen(WidePath(finalPath), _O_WRONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO);
+    if (existing < 0 && errno != ENOENT) {
+        error_ = errno;
         return false;
     }
-    const std::size_t separator = finalPath.find_last_of(u"\\/");
-    const std::size_t nameStart = separator == std::u16string::npos ? 0 : separator + 1;
+    if (existing >= 0 && GetFileType(HandleOf(existing)) != FILE_TYPE_DISK) {
+        fd_ = existing;
+        return true;
+    }
+    if (existing >= 0)
+        _close(existing);
+    const auto [folder, name] = SplitPath(finalPath);
     // Another process may have left a file of the same name (after a crash, with a reused id).
     for (;;) {
-        const std::string number =
-            std::to_string(GetCurrentProcessId()) + "-" + std::to_string(sequence.fetch_add(1));
-        const std::u16string path = finalPath.substr(0, nameStart) + u"." +
-                                    finalPath.substr(nameStart) + u".trelvane-" +
-                                    std::u16string(number.begin(), number.end()) + u".tmp";
+        const std::u16string path = folder + u"." + name + u".trelvane-" +
+                                    Utf16(std::to_string(GetCurrentProcessId())) + u"-" +
+                                    Utf16(std::to_string(sequence.fetch_add(1))) + u".tmp";
         fd_ = _wsopen(WidePath(path), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                       _SH_DENYNO, _S_IREAD | _S_IWRITE);
         if (fd_ >= 0) {
@@ -195,7 +248,7 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
             return true;
         }
         if (errno != EEXIST) {
-            error_ = OpenError(path);
+            error_ = errno;
             return false;
         }
     }
@@ -230,23 +283,22 @@ bool OutputFile::Close()
 
 std::optional<FileIdentity> IdentityOf(const std::u16string& path)
 {
-    if (path == StandardInputPath())
-        return IdentityOfStream(GetStdHandle(STD_INPUT_HANDLE));
+    if (path == standardInputPath)
+        return IdentityOfHandle(GetStdHandle(STD_INPUT_HANDLE));
     // No access rights are needed to read a file's identity; FILE_FLAG_BACKUP_SEMANTICS opens
     // folders as well, as stat() does.
     const HANDLE handle =
         CreateFileW(WidePath(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    std::optional<FileIdentity> identity = IdentityOfStream(handle);
+    std::optional<FileIdentity> identity = IdentityOfHandle(handle);
     if (handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
     return identity;
 }
 
-// The standard input has no path on Windows; the command line's "-" names it.
 std::u16string StandardInputPath()
 {
-    return u"-";
+    return std::u16string(standardInputPath);
 }
 
 bool RemoveFile(const std::u16string& path)
@@ -254,16 +306,14 @@ bool RemoveFile(const std::u16string& path)
     return _wremove(WidePath(path)) == 0;
 }
 
+// The file keeps the security of its folder, as a file written in place there would; a
+// read-only file is never replaced (CreateBeside refuses it).
 int ReplaceFile(const std::u16string& from, const std::u16string& to)
 {
     if (MoveFileExW(WidePath(from), WidePath(to), MOVEFILE_REPLACE_EXISTING))
         return 0;
-    const DWORD error = GetLastError();
-    // Windows refuses to replace a folder as it refuses access; say what it is instead.
-    const DWORD attributes = GetFileAttributesW(WidePath(to));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return EISDIR;
-    return ErrnoOf(error);
+    const int error = ErrnoOf(GetLastError());
+    return error == EACCES && IsDirectory(to) ? EISDIR : error;
 }
 
 } // namespace trelvane::os

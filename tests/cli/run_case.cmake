@@ -49,8 +49,13 @@ foreach(argument IN LISTS caseArgs)
     substitute("${argument}" argument)
     list(APPEND arguments "${argument}")
 endforeach()
+set(stdinOption "")
+if(caseStdin)
+    set(stdinOption INPUT_FILE ${DATA}/${caseStdin})
+endif()
 execute_process(COMMAND ${EMULATOR} ${CLI} ${arguments}
     WORKING_DIRECTORY ${WORK}
+    ${stdinOption}
     RESULT_VARIABLE status
     OUTPUT_FILE ${WORK}/stdout
     ERROR_FILE ${WORK}/stderr)

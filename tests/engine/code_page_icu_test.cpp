@@ -1,5 +1,5 @@
-// Tests of the ICU converters of the Linux build: the codeset names ICU serves, and glibc's iconv
-// as a second opinion on its tables.
+// Tests of the ICU converters of the Linux build: the codeset names ICU serves, its tables that
+// are not Windows' own, and glibc's iconv as a second opinion on its tables.
 #include "code_page_checks.h"
 
 #include <iconv.h>
@@ -142,6 +142,19 @@ TEST(EucJp, OneWayMappingsAreEscapedSoEveryByteComesBack)
     // Other tables that are not Windows' own and hold one-way mappings.
     for (const char* codeset : {"EUC-JP", "EUC-TW", "BIG5-HKSCS"})
         ExpectRandomBytesRoundTrip(Named(codeset));
+}
+
+TEST(UnsupportedCodeset, IsToldByName)
+{
+    for (const char* codeset : {"ARMSCII-8", "GEORGIAN-PS", "TCVN5712-1"}) {
+        const std::u16string notice = UnsupportedCodesetNotice(codeset);
+        const std::string_view name(codeset);
+        EXPECT_NE(notice.find(std::u16string(name.begin(), name.end())), std::u16string::npos)
+            << codeset;
+        EXPECT_NE(notice.find(u"UTF-8"), std::u16string::npos) << codeset;
+    }
+    for (const char* codeset : {"UTF-8", "GBK", "EUC-JP", "CP1252"})
+        EXPECT_EQ(UnsupportedCodesetNotice(codeset), u"") << codeset;
 }
 
 } // namespace

@@ -225,19 +225,6 @@ TEST(DuplicateCodes, DecodeToTheirCharacterAndEncodeToThePreferredCode)
     }
 }
 
-TEST(UnsupportedCodeset, IsToldByName)
-{
-    for (const char* codeset : {"ARMSCII-8", "GEORGIAN-PS", "TCVN5712-1"}) {
-        const std::u16string notice = UnsupportedCodesetNotice(codeset);
-        const std::string_view name(codeset);
-        EXPECT_NE(notice.find(std::u16string(name.begin(), name.end())), std::u16string::npos)
-            << codeset;
-        EXPECT_NE(notice.find(u"UTF-8"), std::u16string::npos) << codeset;
-    }
-    for (const char* codeset : {"UTF-8", "GBK", "CP1252"})
-        EXPECT_EQ(UnsupportedCodesetNotice(codeset), u"") << codeset;
-}
-
 TEST(CodePageThreads, ConvertersAreUsableFromSeveralThreads)
 {
     const CodePage gbk = Named("GBK");

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <new>
@@ -92,23 +92,6 @@ bool HasCall(const Calls& calls, const std::string& prefix)
             return true;
     }
     return false;
-}
-
-void WriteFile(const std::u16string& path, std::string_view bytes)
-{
-    os::OutputFile file;
-    ASSERT_TRUE(file.CreateBeside(path)) << Utf8(path);
-    EXPECT_TRUE(file.Write(bytes.data(), bytes.size()) && file.Close()) << Utf8(path);
-    EXPECT_EQ(os::ReplaceFile(file.Path(), path), 0) << Utf8(path);
-}
-
-std::string ReadFile(const std::u16string& path)
-{
-    os::InputFile file(path);
-    std::string bytes(4096, '\0');
-    const std::ptrdiff_t count = file.Read(bytes.data(), bytes.size());
-    bytes.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(count, 0)));
-    return bytes;
 }
 
 class JobRunnerTest : public ::testing::Test
@@ -284,23 +267,23 @@ TEST_F(JobRunnerTest, ExclusionFileIsReadAgainForEveryInputFile)
 TEST_F(JobRunnerTest, FilesNamedOutsideTheCodePageAreReadExcludedAndWritten)
 {
     // Chinese, Polish and an emoji: no code page but UTF-8 holds them all.
-    const std::u16string folder = test::WidePath(dir.Path()) + u"/";
-    const std::u16string input = folder + u"地址列表.txt";
-    const std::u16string exclusions = folder + u"排除-Łódź.txt";
-    const std::u16string output = folder + u"结果-\U0001F600.txt";
+    const std::u16string input = u"地址列表.txt";
+    const std::u16string exclusions = u"排除-Łódź.txt";
+    const std::u16string output = u"结果-\U0001F600.txt";
     if (test::namesInCodePage && !SystemCodePage().CanEncode(input + exclusions + output))
         GTEST_SKIP() << "the locale's code page cannot name these files";
-    WriteFile(input, "b@x.com\r\na@x.com\r\nc@x.com\r\n");
-    WriteFile(exclusions, "a@x.com\r\n");
-    AddressJob.inputPaths = {input};
-    ChainingReport report(OutputSettings{true, 0, output});
+    const auto path = [this](const std::u16string& name) { return dir.Path() / name; };
+    std::ofstream(path(input), std::ios::binary) << "b@x.com\r\na@x.com\r\nc@x.com\r\n";
+    std::ofstream(path(exclusions), std::ios::binary) << "a@x.com\r\n";
+    AddressJob.inputPaths = {test::WidePath(path(input))};
+    ChainingReport report(OutputSettings{true, 0, test::WidePath(path(output))});
     JobSettings settings;
     settings.useExclusionFile = true;
-    settings.exclusionPath = exclusions;
+    settings.exclusionPath = test::WidePath(path(exclusions));
 
     Run(report, settings);
 
-    EXPECT_EQ(ReadFile(output), "b@x.com\r\nc@x.com\r\n");
+    EXPECT_EQ(test::ReadBytes(path(output)), "b@x.com\r\nc@x.com\r\n");
     EXPECT_EQ(notices.Texts(), std::vector<std::string>{});
     EXPECT_EQ(report.Calls().back(), "finished 1 2");
 }
