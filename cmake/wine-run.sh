@@ -6,5 +6,10 @@
 set -eu
 export WINEPREFIX="$1" WINEDEBUG=-all
 shift
-wineserver -p30 </dev/null >/dev/null 2>&1 || true
+if wineserver -p30 </dev/null >/dev/null 2>&1; then
+    # A new server: wine's own services start with the session's first program and outlive it.
+    # Start them here, without our output, or a caller reading the program's output (CTest's
+    # test discovery) would wait for them until it times out.
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+fi
 exec wine "$@"
