@@ -32,6 +32,7 @@ struct RawArguments
     std::optional<std::u16string> testAddresses;
     std::optional<std::u16string> testInterval;
     std::optional<std::u16string> split;
+    std::optional<std::u16string> memoryLimit;
     std::vector<std::u16string> inputs;
 };
 
@@ -64,6 +65,7 @@ constexpr std::array valueOptions = {
     ValueOption{u"--test-addresses", u"", &RawArguments::testAddresses},
     ValueOption{u"--test-interval", u"", &RawArguments::testInterval},
     ValueOption{u"--split", u"", &RawArguments::split},
+    ValueOption{u"--memory-limit", u"", &RawArguments::memoryLimit},
 };
 
 template <typename Option, std::size_t count>
@@ -152,6 +154,32 @@ std::u16string ReadCount(std::u16string_view name, const std::u16string& text, s
     return Joined({name, u" 需要至少为 1 的整数，而不是", Quoted(text)});
 }
 
+// Reads a size such as 4096, 64K, 512M or 2G (units of 1024) into bytes; returns the error,
+// empty when the value is at least 1 byte and fits 64 bits.
+std::u16string ReadSize(std::u16string_view name, const std::u16string& text, std::uint64_t& bytes)
+{
+    std::u16string_view digits = text;
+    unsigned shift = 0;
+    if (!digits.empty()) {
+        const std::u16string_view units = u"KMGT";
+        const std::size_t unit = units.find(static_cast<char16_t>(digits.back() & ~0x20));
+        if (unit != std::u16string_view::npos) {
+            shift = 10 * static_cast<unsigned>(unit + 1);
+            digits.remove_suffix(1);
+        }
+    }
+    bytes = 0;
+    bool fits = IsDigits(digits) && digits.size() <= 19;
+    for (const char16_t digit : fits ? digits : std::u16string_view())
+        bytes = 10 * bytes + static_cast<std::uint64_t>(digit - u'0');
+    fits = fits && bytes >= 1 && bytes <= (~std::uint64_t{0} >> shift);
+    if (fits) {
+        bytes <<= shift;
+        return {};
+    }
+    return Joined({name, u" 需要大小（字节数，可带 K、M、G 或 T），而不是", Quoted(text)});
+}
+
 // The path that a file argument names: "-" is the standard input.
 std::u16string FilePath(const std::u16string& argument)
 {
@@ -198,8 +226,14 @@ std::u16string ReadCounts(const RawArguments& raw, CliOptions& options)
         if (!error.empty())
             return error;
     }
-    if (raw.split)
-        return ReadCount(u"--split", *raw.split, options.outputSettings.maxLinesPerVolume);
+    if (raw.split) {
+        std::u16string error =
+            ReadCount(u"--split", *raw.split, options.outputSettings.maxLinesPerVolume);
+        if (!error.empty())
+            return error;
+    }
+    if (raw.memoryLimit)
+        return ReadSize(u"--memory-limit", *raw.memoryLimit, options.jobSettings.memoryLimit);
     return {};
 }
 

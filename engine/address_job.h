@@ -28,6 +28,9 @@ struct JobSettings
     std::u16string exclusionPath;
     std::vector<std::u16string> deleteSuffixList;
     std::vector<std::u16string> keepSuffixList;
+    /// Memory in bytes that the job's set may take before it writes runs to temporary files;
+    /// 0 takes DefaultMemoryLimit() (engine/job_runner.h).
+    std::uint64_t memoryLimit = 0;
 };
 
 /// The output settings of one job, handed to StartOutput when processing has finished.

@@ -5,8 +5,10 @@
 #include "engine/job_runner_test_hook.h"
 #include "engine/line_reader.h"
 #include "engine/notice.h"
+#include "engine/os/scratch_file.h"
 #include "engine/process_file.h"
 #include "engine/result_writer.h"
+#include "engine/sorted_runs.h"
 #include "engine/stop_flag.h"
 
 #include <atomic>
@@ -158,7 +160,7 @@ public:
             if (!RunFile(path) || stop_.IsRequested())
                 return false;
         }
-        return true;
+        return Settle();
     }
 
 private:
@@ -187,6 +189,18 @@ private:
             !Tell(u"输入文件在读取时被修改！" + path, stop_))
             return false;
         return !outcome.countSaturated || TellSaturationOnce();
+    }
+
+    // Counts the lines that repeat a line of another run, for a set that wrote runs; false when
+    // the job was stopped.
+    bool Settle()
+    {
+        const std::uint64_t repeats = job_.ChosenSet().Settle(&stop_);
+        if (stop_.IsRequested())
+            return false;
+        const std::int64_t filtered = job_.filteredCount + static_cast<std::int64_t>(repeats);
+        job_.filteredCount = ReportedCount(filtered);
+        return filtered <= maxReportedCount || TellSaturationOnce();
     }
 
     // Reloads the exclusion lines; false when the job was stopped. Without a list ever loaded
@@ -244,6 +258,8 @@ void RunGuarded(Routine routine)
         return;
     } catch (const JobFailure& jobFailure) {
         failure = jobFailure.text;
+    } catch (const ScratchFailure& scratchFailure) {
+        failure = scratchFailure.text;
     } catch (const std::bad_alloc&) {
         failure = u"内存不足，作业已停止！";
     } catch (...) {
@@ -254,10 +270,20 @@ void RunGuarded(Routine routine)
 
 } // namespace
 
+std::uint64_t DefaultMemoryLimit()
+{
+    return os::PhysicalMemoryBytes() / 2;
+}
+
 void StartJob(const JobSettings& settings)
 {
     AddressJob.ascendingSet.Clear();
     AddressJob.descendingSet.Clear();
+    // The set gets three quarters: the rest is for the reader, the exclusions and the writer.
+    const std::uint64_t limit =
+        settings.memoryLimit != 0 ? settings.memoryLimit : DefaultMemoryLimit();
+    AddressJob.ascendingSet.SetMemoryLimit(limit / 4 * 3);
+    AddressJob.descendingSet.SetMemoryLimit(limit / 4 * 3);
     AddressJob.filteredCount = 0;
     static_cast<JobSettings&>(AddressJob) = settings;
     Runner().stop.Reset();
@@ -287,6 +313,8 @@ void ProcessingThread(AddressJobRecord& job)
 void OutputThread(AddressJobRecord& job)
 {
     WriteResults(job, job.ChosenSet(), &Runner().stop);
+    if (job.ChosenSet().HasRuns())
+        job.ChosenSet().Clear();
 }
 
 void RequestStop()

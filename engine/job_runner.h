@@ -5,6 +5,10 @@
 
 namespace trelvane {
 
+/// The memory limit of a job that sets none: half of the machine's physical memory (0, no
+/// limit, when that cannot be told).
+std::uint64_t DefaultMemoryLimit();
+
 /// Empties both sets, zeroes filteredCount, copies settings into AddressJob and starts the
 /// processing thread; returns at once. Shows "创建线程失败！" if the thread cannot start.
 ///
@@ -21,7 +25,8 @@ void StartOutput(const OutputSettings& settings);
 /// The processing stage: counts and processes every input file, then OnProcessingFinished.
 void ProcessingThread(AddressJobRecord& job);
 
-/// The output stage: writes the chosen set.
+/// The output stage: writes the chosen set; a set that wrote runs to temporary files is emptied
+/// afterwards, which removes them.
 void OutputThread(AddressJobRecord& job);
 
 /// Asks the running job, if any, to stop soon: it then sends no further reports or notices, and

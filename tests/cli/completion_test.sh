@@ -31,7 +31,7 @@ check()
 
 check '--split' trelvane-cli --spl
 check '--test-addresses --test-interval' trelvane-cli -q --test-
-check '-- --delete-suffixes --descending --exclude --help --keep-suffixes --output --quiet --split --test-addresses --test-interval --version -h -o -q' \
+check '-- --delete-suffixes --descending --exclude --help --keep-suffixes --memory-limit --output --quiet --split --test-addresses --test-interval --version -h -o -q' \
     trelvane-cli -
 check 'list.txt' trelvane-cli -o l
 check 'list.txt' trelvane-cli --exclude l
