@@ -308,6 +308,8 @@ void ProcessingThread(AddressJobRecord& job)
     }
     if (finished)
         job.report->OnProcessingFinished();
+    else if (job.ChosenSet().HasRuns())
+        job.ChosenSet().Clear(); // a stopped job gives the disk space of its runs back at once
 }
 
 void OutputThread(AddressJobRecord& job)

@@ -22,7 +22,8 @@ void StartJob(const JobSettings& settings);
 /// OnProcessingFinished. Shows "创建输出线程失败！" if the thread cannot start.
 void StartOutput(const OutputSettings& settings);
 
-/// The processing stage: counts and processes every input file, then OnProcessingFinished.
+/// The processing stage: counts and processes every input file, then OnProcessingFinished; a
+/// stopped job that wrote runs to temporary files empties its set, which removes them.
 void ProcessingThread(AddressJobRecord& job);
 
 /// The output stage: writes the chosen set; a set that wrote runs to temporary files is emptied
