@@ -315,8 +315,6 @@ void ProcessingThread(AddressJobRecord& job)
 void OutputThread(AddressJobRecord& job)
 {
     WriteResults(job, job.ChosenSet(), &Runner().stop);
-    if (job.ChosenSet().HasRuns())
-        job.ChosenSet().Clear();
 }
 
 void RequestStop()

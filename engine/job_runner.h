@@ -26,8 +26,9 @@ void StartOutput(const OutputSettings& settings);
 /// stopped job that wrote runs to temporary files empties its set, which removes them.
 void ProcessingThread(AddressJobRecord& job);
 
-/// The output stage: writes the chosen set; a set that wrote runs to temporary files is emptied
-/// afterwards, which removes them.
+/// The output stage: writes the chosen set. A set that wrote runs keeps its temporary file (whose
+/// name is already gone) until the next StartJob or the end of the process: after
+/// OnOutputFinished the record belongs to the front end.
 void OutputThread(AddressJobRecord& job);
 
 /// Asks the running job, if any, to stop soon: it then sends no further reports or notices, and
