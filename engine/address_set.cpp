@@ -93,7 +93,7 @@ public:
         return used_ + maxLengthFieldBytes + keyBytes + keyPadding;
     }
     /// Forgets every key but keeps the buffer, whose pages are then reused without new faults.
-    void Empty() { used_ = granuleBytes; }
+    void Reset() { used_ = granuleBytes; }
     std::string_view KeyAt(std::uint32_t granule) const;
     /// Asks for the cache lines of the key at granule: most keys fit in prefetchSpan bytes, and
     /// about half of them cross a cache line.
@@ -323,7 +323,7 @@ void AddressSet::Storage::WriteRun(bool descending)
         runs.Add(arena.KeyAt(granule));
     }
     runs.EndRun();
-    arena.Empty();
+    arena.Reset();
     count = 0;
     order.Release();
     index.Release();
