@@ -3,15 +3,18 @@
 
 #include "engine/address_line.h"
 
+#include <optional>
+
 namespace trelvane {
 namespace {
 
-/// Whether a rule of the job drops line before it reaches the set.
-bool IsDropped(const AddressJobRecord& job, const JobExclusions* exclusions, const ReadLine& line)
+/// Whether a rule of the job drops line before it reaches the set; deleteSuffixes is the job's
+/// delete list when the rule is on.
+bool IsDropped(SuffixLookup* deleteSuffixes, const JobExclusions* exclusions, const ReadLine& line)
 {
     if (line.overLong)
         return true;
-    if (job.deleteSuffixes && HasListedSuffix(line.text, job.deleteSuffixList))
+    if (deleteSuffixes != nullptr && deleteSuffixes->Holds(line.text))
         return true;
     return exclusions != nullptr && exclusions->Contains(line.text);
 }
@@ -22,12 +25,15 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop)
 {
     const JobExclusions* activeExclusions = job.useExclusionFile ? exclusions : nullptr;
+    std::optional<SuffixLookup> deleteSuffixes;
+    if (job.deleteSuffixes)
+        deleteSuffixes.emplace(job.deleteSuffixList);
     std::int64_t filtered = 0;
     const auto step = [&](const ReadLine& line) {
         // The rest of a block read before a stop request is left alone: no count, no report.
         if (stop != nullptr && stop->IsRequested())
             return;
-        if (IsDropped(job, activeExclusions, line)) {
+        if (IsDropped(deleteSuffixes ? &*deleteSuffixes : nullptr, activeExclusions, line)) {
             ++filtered;
             return;
         }
