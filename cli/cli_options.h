@@ -25,6 +25,8 @@ struct CliOptions
     OutputSettings outputSettings;
     std::vector<std::u16string> inputPaths;
     bool quiet = false;
+    /// Where to write the removal report; empty when none is asked for.
+    std::u16string reportPath;
     /// What is wrong, without the program's name, when action is UsageError.
     std::u16string error;
 };

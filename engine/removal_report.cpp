@@ -1,0 +1,274 @@
+// Writing the removal report of a job.
+#include "engine/removal_report.h"
+
+#include "engine/address_line.h"
+#include "engine/code_page.h"
+#include "engine/notice.h"
+#include "engine/settings_text.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace trelvane {
+namespace {
+
+constexpr std::size_t blockBytes = std::size_t{1} << 20;
+constexpr std::string_view lineEnd = "\r\n";
+
+constexpr std::array<std::string_view, removalReasonCount> reasonWords = {
+    "duplicate", "deleted-suffix", "excluded", "over-long", "empty", "not-kept-suffix",
+};
+
+std::string_view Word(RemovalReason reason)
+{
+    return reasonWords[static_cast<std::size_t>(reason)];
+}
+
+std::u16string LocalPart(std::u16string_view address)
+{
+    return std::u16string(address.substr(0, address.find(u'@')));
+}
+
+} // namespace
+
+RemovalReport::RemovalReport(std::u16string path) : path_(std::move(path))
+{
+    buffer_.reserve(blockBytes + blockBytes / 8);
+}
+
+RemovalReport::~RemovalReport()
+{
+    Discard();
+}
+
+bool RemovalReport::Open()
+{
+    if (!body_.CreateBeside(path_))
+        return Fail(u"打开报告文件失败！", path_, body_.Error());
+    bodyPath_ = body_.Path();
+    return true;
+}
+
+void RemovalReport::OnFileStarted(const std::u16string& path)
+{
+    paths_.push_back(path);
+    pathBytes_.clear();
+    SystemCodePage().Encode(path, pathBytes_);
+}
+
+void RemovalReport::OnLineKept(std::int64_t lineNumber, std::u16string_view line)
+{
+    positions_.Add(line, {static_cast<std::uint32_t>(paths_.size() - 1), false, lineNumber});
+}
+
+void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
+                                  std::u16string_view line, std::u16string_view listPath,
+                                  std::int64_t entryLine)
+{
+    ++counts_[static_cast<std::size_t>(reason)];
+    switch (reason) {
+    case RemovalReason::Duplicate: {
+        const LinePositions::Position* first = positions_.Find(line);
+        WriteLine(reason, pathBytes_, lineNumber, first ? paths_[first->file] : u"",
+                  first ? first->line : 0, line);
+        return;
+    }
+    case RemovalReason::DeletedSuffix:
+        WriteLine(reason, pathBytes_, lineNumber, ExtractDomainSuffix(line), 0, line);
+        return;
+    case RemovalReason::Excluded:
+        WriteLine(reason, pathBytes_, lineNumber, listPath, entryLine, line);
+        return;
+    default:
+        WriteLine(reason, pathBytes_, lineNumber, {}, 0, line);
+        return;
+    }
+}
+
+void RemovalReport::OnLineSkipped(RemovalReason reason, std::u16string_view line)
+{
+    ++counts_[static_cast<std::size_t>(reason)];
+    ++skippedByWriter_;
+    LinePositions::Position* first = positions_.Find(line);
+    std::string pathBytes;
+    if (first != nullptr) {
+        first->skipped = true;
+        SystemCodePage().Encode(paths_[first->file], pathBytes);
+    }
+    const std::u16string suffix =
+        reason == RemovalReason::NotKeptSuffix ? ExtractDomainSuffix(line) : std::u16string();
+    WriteLine(reason, pathBytes, first ? first->line : 0, suffix, 0, line);
+}
+
+void RemovalReport::WriteLine(RemovalReason reason, std::string_view pathBytes,
+                              std::int64_t lineNumber, std::u16string_view detail,
+                              std::int64_t detailNumber, std::u16string_view line)
+{
+    if (!failure_.empty())
+        return;
+    const CodePage& codePage = SystemCodePage();
+    buffer_.append(Word(reason));
+    buffer_.push_back('\t');
+    buffer_.append(pathBytes);
+    buffer_.push_back('\t');
+    if (lineNumber > 0)
+        buffer_.append(std::to_string(lineNumber));
+    buffer_.push_back('\t');
+    codePage.Encode(detail, buffer_);
+    buffer_.push_back('\t');
+    if (detailNumber > 0)
+        buffer_.append(std::to_string(detailNumber));
+    buffer_.push_back('\t');
+    codePage.Encode(line, buffer_);
+    buffer_.append(lineEnd);
+    if (buffer_.size() >= blockBytes)
+        Flush();
+}
+
+bool RemovalReport::Flush()
+{
+    const bool written = buffer_.empty() || body_.Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    return written || Fail(u"写入报告文件失败！", path_, body_.Error());
+}
+
+bool RemovalReport::Fail(std::u16string_view message, const std::u16string& path, int errorNumber)
+{
+    if (failure_.empty())
+        failure_ = FailureText(message, path, errorNumber);
+    return false;
+}
+
+void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
+{
+    // Lines whose A-Z-lowered forms are equal sit next to each other once sorted by that
+    // form's hash; equal hashes are then told apart by comparing the forms.
+    struct Keyed
+    {
+        std::size_t hash;
+        std::uint32_t index;
+        bool operator<(const Keyed& other) const
+        {
+            return hash != other.hash ? hash < other.hash : index < other.index;
+        }
+    };
+    std::vector<Keyed> keyed;
+    for (std::size_t index = 0; index < positions_.Size(); ++index) {
+        const std::u16string_view text = positions_.Text(index);
+        if (positions_.At(index).skipped || text.find(u'@') == std::u16string_view::npos)
+            continue;
+        keyed.push_back(
+            {std::hash<std::u16string>{}(LowerAscii(text)), static_cast<std::uint32_t>(index)});
+    }
+    std::sort(keyed.begin(), keyed.end());
+    const auto note = [&](DiagnosticKind kind, const std::vector<std::uint32_t>& members) {
+        diagnostics.AddGroups(kind, 1);
+        for (const std::uint32_t member : members) {
+            const LinePositions::Position& at = positions_.At(member);
+            diagnostics.Note(kind, paths_[at.file], at.line);
+        }
+    };
+    for (std::size_t begin = 0; begin < keyed.size();) {
+        std::size_t end = begin + 1;
+        while (end < keyed.size() && keyed[end].hash == keyed[begin].hash)
+            ++end;
+        std::vector<std::uint32_t> rest;
+        for (std::size_t i = begin; i < end; ++i)
+            rest.push_back(keyed[i].index);
+        begin = end;
+        while (rest.size() > 1) {
+            const std::u16string folded = LowerAscii(positions_.Text(rest.front()));
+            std::vector<std::uint32_t> group;
+            std::erase_if(rest, [&](std::uint32_t index) {
+                const bool same = LowerAscii(positions_.Text(index)) == folded;
+                if (same)
+                    group.push_back(index);
+                return same;
+            });
+            if (group.size() < 2)
+                continue;
+            // Equal local parts: only the domain's case differs. Several local parts: the
+            // local part's case differs too.
+            int localParts = 0;
+            for (std::vector<std::uint32_t> members = group; !members.empty(); ++localParts) {
+                const std::u16string local = LocalPart(positions_.Text(members.front()));
+                std::vector<std::uint32_t> sameLocal;
+                std::erase_if(members, [&](std::uint32_t index) {
+                    const bool same = LocalPart(positions_.Text(index)) == local;
+                    if (same)
+                        sameLocal.push_back(index);
+                    return same;
+                });
+                if (sameLocal.size() > 1)
+                    note(DiagnosticKind::DomainCase, sameLocal);
+            }
+            if (localParts > 1)
+                note(DiagnosticKind::LocalPartCase, group);
+        }
+    }
+}
+
+std::string RemovalReport::SummaryLine(std::int64_t filteredCount) const
+{
+    std::string line = "# summary";
+    for (std::size_t reason = 0; reason < removalReasonCount; ++reason)
+        line += "\t" + std::string(reasonWords[reason]) + " " + std::to_string(counts_[reason]);
+    line += "\tfiltered " + std::to_string(filteredCount) + "\tskipped-while-writing " +
+            std::to_string(skippedByWriter_);
+    return line.append(lineEnd);
+}
+
+bool RemovalReport::Commit(const std::vector<std::u16string>& comments, std::int64_t filteredCount)
+{
+    if (!Flush() || !body_.Close()) {
+        Fail(u"写入报告文件失败！", path_, body_.Error());
+        Discard();
+        return false;
+    }
+    std::string head;
+    for (const std::u16string& comment : comments) {
+        head.append("# ");
+        SystemCodePage().Encode(comment, head);
+        head.append(lineEnd);
+    }
+    os::OutputFile out;
+    if (!out.CreateBeside(path_)) {
+        Fail(u"打开报告文件失败！", path_, out.Error());
+        Discard();
+        return false;
+    }
+    const std::u16string outPath = out.Path();
+    bool ok = out.Write(head.data(), head.size());
+    if (ok && !bodyPath_.empty()) {
+        os::InputFile in(bodyPath_);
+        const auto block = std::make_unique_for_overwrite<char[]>(blockBytes);
+        std::ptrdiff_t count = in.IsOpen() ? 0 : -1;
+        while (ok && in.IsOpen() && (count = in.Read(block.get(), blockBytes)) > 0)
+            ok = out.Write(block.get(), static_cast<std::size_t>(count));
+        ok = ok && count == 0;
+    }
+    const std::string summary = SummaryLine(filteredCount);
+    ok = ok && out.Write(summary.data(), summary.size()) && out.Close();
+    const int error = ok ? (outPath.empty() ? 0 : os::ReplaceFile(outPath, path_)) : out.Error();
+    if (!ok || error != 0) {
+        Fail(u"写入报告文件失败！", path_, error);
+        out.Close();
+        if (!outPath.empty())
+            os::RemoveFile(outPath);
+        Discard();
+        return false;
+    }
+    Discard();
+    return true;
+}
+
+void RemovalReport::Discard()
+{
+    body_.Close();
+    if (!bodyPath_.empty())
+        os::RemoveFile(bodyPath_);
+    bodyPath_.clear();
+}
+
+} // namespace trelvane
