@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,7 +10,9 @@
 namespace trelvane {
 
 /// A map from distinct lines to the place of their first stored occurrence, compact enough for
-/// tens of millions of lines: the texts share one buffer, the index is open addressing.
+/// tens of millions of lines: the texts sit in large shared blocks, the index is open
+/// addressing with a part of each line's hash beside its entry number, so that a probe seldom
+/// has to look at a text.
 class LinePositions
 {
 public:
@@ -19,6 +22,9 @@ public:
         bool skipped = false;   ///< the writer skipped the line
         std::int64_t line = 0;  ///< line number in that file, from 1
     };
+
+    LinePositions();
+    ~LinePositions();
 
     /// Records line, which must not be recorded yet, at position.
     void Add(std::u16string_view line, Position position);
@@ -32,17 +38,26 @@ public:
 private:
     struct Entry
     {
-        std::size_t offset = 0;
-        std::size_t length = 0;
+        const char16_t* text = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t hashTag = 0;
         Position position;
     };
+    struct Slot
+    {
+        std::uint32_t entry = 0; ///< entry index + 1; 0 is a free slot
+        std::uint32_t hashTag = 0;
+    };
 
-    std::size_t SlotOf(std::u16string_view line) const;
+    std::size_t SlotOf(std::u16string_view line, std::size_t hash) const;
     void Grow();
+    const char16_t* Store(std::u16string_view line);
 
-    std::u16string texts_;
+    std::vector<std::unique_ptr<char16_t[]>> blocks_;
+    std::size_t blockUsed_ = 0;
     std::vector<Entry> entries_;
-    std::vector<std::uint32_t> slots_; ///< entry index + 1; 0 is a free slot
+    std::vector<std::size_t> hashes_; ///< the full hash of each entry, for growing the index
+    std::vector<Slot> slots_;
 };
 
 } // namespace trelvane

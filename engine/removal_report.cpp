@@ -30,6 +30,32 @@ std::u16string LocalPart(std::u16string_view address)
     return std::u16string(address.substr(0, address.find(u'@')));
 }
 
+// A hash of text with A-Z lowered (FNV-1a), without making the lowered text.
+std::uint64_t FoldedHash(std::u16string_view text)
+{
+    std::uint64_t hash = 14695981039346656037u;
+    for (const char16_t unit : text) {
+        const char16_t lowered = unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit;
+        hash = (hash ^ lowered) * 1099511628211u;
+    }
+    return hash;
+}
+
+// Moves the entries of from whose key equals that of its first entry into the result.
+template <typename Key>
+std::vector<std::uint32_t> TakeSameKey(std::vector<std::uint32_t>& from, Key key)
+{
+    const auto first = key(from.front());
+    std::vector<std::uint32_t> taken;
+    std::erase_if(from, [&](std::uint32_t index) {
+        const bool same = key(index) == first;
+        if (same)
+            taken.push_back(index);
+        return same;
+    });
+    return taken;
+}
+
 } // namespace
 
 RemovalReport::RemovalReport(std::u16string path) : path_(std::move(path))
@@ -146,7 +172,7 @@ void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
     // form's hash; equal hashes are then told apart by comparing the forms.
     struct Keyed
     {
-        std::size_t hash;
+        std::uint64_t hash;
         std::uint32_t index;
         bool operator<(const Keyed& other) const
         {
@@ -158,8 +184,7 @@ void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
         const std::u16string_view text = positions_.Text(index);
         if (positions_.At(index).skipped || text.find(u'@') == std::u16string_view::npos)
             continue;
-        keyed.push_back(
-            {std::hash<std::u16string>{}(LowerAscii(text)), static_cast<std::uint32_t>(index)});
+        keyed.push_back({FoldedHash(text), static_cast<std::uint32_t>(index)});
     }
     std::sort(keyed.begin(), keyed.end());
     const auto note = [&](DiagnosticKind kind, const std::vector<std::uint32_t>& members) {
@@ -173,33 +198,27 @@ void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
         std::size_t end = begin + 1;
         while (end < keyed.size() && keyed[end].hash == keyed[begin].hash)
             ++end;
+        if (end - begin == 1) {
+            begin = end;
+            continue;
+        }
         std::vector<std::uint32_t> rest;
         for (std::size_t i = begin; i < end; ++i)
             rest.push_back(keyed[i].index);
         begin = end;
+        const auto folded = [&](std::uint32_t index) { return LowerAscii(positions_.Text(index)); };
+        const auto localPart = [&](std::uint32_t index) {
+            return LocalPart(positions_.Text(index));
+        };
         while (rest.size() > 1) {
-            const std::u16string folded = LowerAscii(positions_.Text(rest.front()));
-            std::vector<std::uint32_t> group;
-            std::erase_if(rest, [&](std::uint32_t index) {
-                const bool same = LowerAscii(positions_.Text(index)) == folded;
-                if (same)
-                    group.push_back(index);
-                return same;
-            });
+            const std::vector<std::uint32_t> group = TakeSameKey(rest, folded);
             if (group.size() < 2)
                 continue;
             // Equal local parts: only the domain's case differs. Several local parts: the
             // local part's case differs too.
             int localParts = 0;
             for (std::vector<std::uint32_t> members = group; !members.empty(); ++localParts) {
-                const std::u16string local = LocalPart(positions_.Text(members.front()));
-                std::vector<std::uint32_t> sameLocal;
-                std::erase_if(members, [&](std::uint32_t index) {
-                    const bool same = LocalPart(positions_.Text(index)) == local;
-                    if (same)
-                        sameLocal.push_back(index);
-                    return same;
-                });
+                const std::vector<std::uint32_t> sameLocal = TakeSameKey(members, localPart);
                 if (sameLocal.size() > 1)
                     note(DiagnosticKind::DomainCase, sameLocal);
             }
@@ -212,10 +231,13 @@ void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
 std::string RemovalReport::SummaryLine(std::int64_t filteredCount) const
 {
     std::string line = "# summary";
+    const auto add = [&line](std::string_view name, std::int64_t count) {
+        line.append("\t").append(name).append(" ").append(std::to_string(count));
+    };
     for (std::size_t reason = 0; reason < removalReasonCount; ++reason)
-        line += "\t" + std::string(reasonWords[reason]) + " " + std::to_string(counts_[reason]);
-    line += "\tfiltered " + std::to_string(filteredCount) + "\tskipped-while-writing " +
-            std::to_string(skippedByWriter_);
+        add(reasonWords[reason], counts_[reason]);
+    add("filtered", filteredCount);
+    add("skipped-while-writing", skippedByWriter_);
     return line.append(lineEnd);
 }
 
