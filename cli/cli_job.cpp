@@ -72,10 +72,11 @@ bool AwaitEnd(CliReport& report, ProgressDisplay& display)
 // Tells the input findings on stderr and puts the removal report, if any, in place; false when
 // the report could not be written. A job that reported a failure leaves an earlier report as
 // it was.
-bool TellFindings(const CliReport& report, const JobCounts& counts, RemovalReport* removals)
+bool TellFindings(const CliReport& report, const JobCounts& counts, RemovalReport* removals,
+                  bool caseVariants)
 {
-    if (removals != nullptr)
-        removals->NoteCaseVariants(AddressJob.diagnostics);
+    if (removals != nullptr && caseVariants)
+        removals->NoteCaseVariants(AddressJob, AddressJob.diagnostics);
     const std::vector<std::u16string> findings = AddressJob.diagnostics.Texts();
     for (const std::u16string& finding : findings)
         WriteToStderr(Joined({u"trelvane-cli: 提示：", finding, u"\n"}));
@@ -91,13 +92,13 @@ bool TellFindings(const CliReport& report, const JobCounts& counts, RemovalRepor
     return false;
 }
 
-int ExitStatus(const CliReport& report, RemovalReport* removals)
+int ExitStatus(const CliReport& report, RemovalReport* removals, bool caseVariants)
 {
     const std::optional<JobCounts> counts = report.Counts();
     if (!counts)
         return exitJobFailure;
     const bool told = WriteToStdout(CompletionText(*counts));
-    const bool reported = TellFindings(report, *counts, removals);
+    const bool reported = TellFindings(report, *counts, removals, caseVariants);
     return told && reported && !report.FailureReported() ? exitSuccess : exitJobFailure;
 }
 
@@ -137,7 +138,7 @@ int RunJob(const CliOptions& options, bool showProgress)
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
         return exitSignalBase + stopSignal.load();
     }
-    return ExitStatus(report, removals ? &*removals : nullptr);
+    return ExitStatus(report, removals ? &*removals : nullptr, options.caseVariants);
 }
 
 } // namespace trelvane

@@ -26,6 +26,7 @@ struct RawArguments
     bool version = false;
     bool quiet = false;
     bool descending = false;
+    bool caseVariants = false;
     std::optional<std::u16string> output;
     std::optional<std::u16string> deleteSuffixes;
     std::optional<std::u16string> keepSuffixes;
@@ -57,6 +58,7 @@ constexpr std::array flagOptions = {
     FlagOption{u"--version", u"", &RawArguments::version},
     FlagOption{u"--quiet", u"-q", &RawArguments::quiet},
     FlagOption{u"--descending", u"", &RawArguments::descending},
+    FlagOption{u"--case-variants", u"", &RawArguments::caseVariants},
 };
 
 constexpr std::array valueOptions = {
@@ -193,6 +195,8 @@ std::u16string CheckCombinations(const RawArguments& raw)
         return u"--test-addresses 需要同时给出 --test-interval";
     if (raw.excludeHashed && !DigestsAvailable())
         return u"--exclude-hashed：此版本不支持散列排除文件";
+    if (raw.caseVariants && !raw.report)
+        return u"--case-variants 需要同时给出 --report";
     if (raw.report && IsBlank(*raw.report))
         return Joined({u"--report 需要文件名，而不是", Quoted(*raw.report)});
     return {};
@@ -238,6 +242,7 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
                    FilePath);
     options.quiet = raw.quiet;
     options.reportPath = raw.report.value_or(u"");
+    options.caseVariants = raw.caseVariants;
 }
 
 CliOptions UsageError(std::u16string error)

@@ -1,95 +1,84 @@
-// An open-addressing index over lines kept in large blocks.
+// An open-addressing table of line hashes and their first positions.
 #include "engine/line_positions.h"
 
-#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
 namespace trelvane {
 namespace {
 
-// Texts are stored in blocks of this many code units; a longer line gets a block of its own.
-constexpr std::size_t blockUnits = std::size_t{1} << 20;
+// A place packs the file index above the line number.
+constexpr int lineBits = 44;
+constexpr std::uint64_t lineMask = (std::uint64_t{1} << lineBits) - 1;
 
-std::size_t HashOf(std::u16string_view line)
+std::uint64_t HashOf(std::u16string_view line)
 {
     return std::hash<std::u16string_view>{}(line);
 }
 
-std::uint32_t TagOf(std::size_t hash)
+std::uint64_t Pack(LinePositions::Position position)
 {
-    return static_cast<std::uint32_t>(hash >> 32) | 1u;
+    if (position.file >= (std::uint64_t{1} << (64 - lineBits)) || position.line < 1 ||
+        static_cast<std::uint64_t>(position.line) > lineMask)
+        throw std::length_error("too many files or lines for the removal report");
+    return std::uint64_t{position.file} << lineBits | static_cast<std::uint64_t>(position.line);
+}
+
+LinePositions::Position Unpack(std::uint64_t place)
+{
+    return {static_cast<std::uint32_t>(place >> lineBits),
+            static_cast<std::int64_t>(place & lineMask)};
 }
 
 } // namespace
 
-LinePositions::LinePositions() = default;
-LinePositions::~LinePositions() = default;
-
-std::u16string_view LinePositions::Text(std::size_t index) const
-{
-    return std::u16string_view(entries_[index].text, entries_[index].length);
-}
-
-// The slot that holds line, or the free slot where it belongs (linear probing).
-std::size_t LinePositions::SlotOf(std::u16string_view line, std::size_t hash) const
+// The slot that holds hash, or the free slot where it belongs (linear probing).
+std::size_t LinePositions::SlotOf(std::uint64_t hash) const
 {
     const std::size_t mask = slots_.size() - 1;
-    const std::uint32_t tag = TagOf(hash);
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const Slot& held = slots_[slot];
-        if (held.entry == 0 || (held.hashTag == tag && Text(held.entry - 1) == line))
-            return slot;
-    }
+    std::size_t slot = static_cast<std::size_t>(hash) & mask;
+    while (slots_[slot].place != 0 && slots_[slot].hash != hash)
+        slot = (slot + 1) & mask;
+    return slot;
 }
 
-// Doubles the index (starting at 1024 slots) and places every entry anew by its kept hash.
+// Doubles the table (starting at 1024 slots) and places every slot anew.
 void LinePositions::Grow()
 {
-    if (entries_.size() >= UINT32_MAX - 1)
-        throw std::length_error("too many lines for the removal report");
-    slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{});
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t index = 0; index < entries_.size(); ++index) {
-        std::size_t slot = hashes_[index] & mask;
-        while (slots_[slot].entry != 0)
-            slot = (slot + 1) & mask;
-        slots_[slot] = {static_cast<std::uint32_t>(index + 1), entries_[index].hashTag};
+    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+        if (slot.place != 0)
+            slots_[SlotOf(slot.hash)] = slot;
     }
-}
-
-const char16_t* LinePositions::Store(std::u16string_view line)
-{
-    if (blocks_.empty() || blockUsed_ + line.size() > blockUnits) {
-        blocks_.push_back(
-            std::make_unique_for_overwrite<char16_t[]>(std::max(blockUnits, line.size())));
-        blockUsed_ = 0;
-    }
-    char16_t* const text = blocks_.back().get() + blockUsed_;
-    std::copy(line.begin(), line.end(), text);
-    blockUsed_ += line.size();
-    return text;
 }
 
 void LinePositions::Add(std::u16string_view line, Position position)
 {
-    // The index stays at most half full, so probes stay short.
-    if ((entries_.size() + 1) * 2 > slots_.size())
+    // The table stays at most half full, so probes stay short.
+    if ((size_ + 1) * 2 > slots_.size())
         Grow();
-    const std::size_t hash = HashOf(line);
-    const std::size_t slot = SlotOf(line, hash);
-    entries_.push_back(
-        {Store(line), static_cast<std::uint32_t>(line.size()), TagOf(hash), position});
-    hashes_.push_back(hash);
-    slots_[slot] = {static_cast<std::uint32_t>(entries_.size()), entries_.back().hashTag};
+    const std::uint64_t hash = HashOf(line);
+    Slot& slot = slots_[SlotOf(hash)];
+    if (slot.place != 0) {
+        collided_.try_emplace(std::u16string(line), position);
+        return;
+    }
+    slot = {hash, Pack(position)};
+    ++size_;
 }
 
-LinePositions::Position* LinePositions::Find(std::u16string_view line)
+std::optional<LinePositions::Position> LinePositions::Find(std::u16string_view line) const
 {
+    if (!collided_.empty()) {
+        const auto found = collided_.find(std::u16string(line));
+        if (found != collided_.end())
+            return found->second;
+    }
     if (slots_.empty())
-        return nullptr;
-    const Slot& held = slots_[SlotOf(line, HashOf(line))];
-    return held.entry == 0 ? nullptr : &entries_[held.entry - 1].position;
+        return std::nullopt;
+    const Slot& slot = slots_[SlotOf(HashOf(line))];
+    return slot.place == 0 ? std::nullopt : std::optional<Position>(Unpack(slot.place));
 }
 
 } // namespace trelvane

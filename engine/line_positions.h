@@ -2,62 +2,47 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace trelvane {
 
-/// A map from distinct lines to the place of their first stored occurrence, compact enough for
-/// tens of millions of lines: the texts sit in large shared blocks, the index is open
-/// addressing with a part of each line's hash beside its entry number, so that a probe seldom
-/// has to look at a text.
+/// A map from distinct lines to the place of their first stored occurrence, for tens of
+/// millions of lines: it keeps a 64-bit hash of each line, not the line (the job's set holds
+/// the lines). A line whose hash equals that of a line recorded before it is kept whole
+/// beside the table, so every answer is exact.
 class LinePositions
 {
 public:
     struct Position
     {
         std::uint32_t file = 0; ///< index of the input file, in the order files were started
-        bool skipped = false;   ///< the writer skipped the line
         std::int64_t line = 0;  ///< line number in that file, from 1
     };
 
-    LinePositions();
-    ~LinePositions();
-
     /// Records line, which must not be recorded yet, at position.
     void Add(std::u16string_view line, Position position);
-    /// The position of line; nullptr when it is not recorded.
-    Position* Find(std::u16string_view line);
-    std::size_t Size() const { return entries_.size(); }
-    /// The text of entry index (from 0, in the order of Add).
-    std::u16string_view Text(std::size_t index) const;
-    const Position& At(std::size_t index) const { return entries_[index].position; }
+    /// The position of a line that was recorded; for any other line the result means nothing
+    /// (nullopt or some position).
+    std::optional<Position> Find(std::u16string_view line) const;
+    std::size_t Size() const { return size_ + collided_.size(); }
 
 private:
-    struct Entry
-    {
-        const char16_t* text = nullptr;
-        std::uint32_t length = 0;
-        std::uint32_t hashTag = 0;
-        Position position;
-    };
     struct Slot
     {
-        std::uint32_t entry = 0; ///< entry index + 1; 0 is a free slot
-        std::uint32_t hashTag = 0;
+        std::uint64_t hash = 0;
+        std::uint64_t place = 0; ///< file and line packed; 0 is a free slot
     };
 
-    std::size_t SlotOf(std::u16string_view line, std::size_t hash) const;
+    std::size_t SlotOf(std::uint64_t hash) const;
     void Grow();
-    const char16_t* Store(std::u16string_view line);
 
-    std::vector<std::unique_ptr<char16_t[]>> blocks_;
-    std::size_t blockUsed_ = 0;
-    std::vector<Entry> entries_;
-    std::vector<std::size_t> hashes_; ///< the full hash of each entry, for growing the index
     std::vector<Slot> slots_;
+    std::size_t size_ = 0;
+    std::unordered_map<std::u16string, Position> collided_;
 };
 
 } // namespace trelvane

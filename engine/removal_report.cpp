@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 
 namespace trelvane {
@@ -85,7 +87,7 @@ void RemovalReport::OnFileStarted(const std::u16string& path)
 
 void RemovalReport::OnLineKept(std::int64_t lineNumber, std::u16string_view line)
 {
-    positions_.Add(line, {static_cast<std::uint32_t>(paths_.size() - 1), false, lineNumber});
+    positions_.Add(line, {static_cast<std::uint32_t>(paths_.size() - 1), lineNumber});
 }
 
 void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
@@ -95,7 +97,7 @@ void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
     ++counts_[static_cast<std::size_t>(reason)];
     switch (reason) {
     case RemovalReason::Duplicate: {
-        const LinePositions::Position* first = positions_.Find(line);
+        const std::optional<LinePositions::Position> first = positions_.Find(line);
         WriteLine(reason, pathBytes_, lineNumber, first ? paths_[first->file] : u"",
                   first ? first->line : 0, line);
         return;
@@ -116,12 +118,10 @@ void RemovalReport::OnLineSkipped(RemovalReason reason, std::u16string_view line
 {
     ++counts_[static_cast<std::size_t>(reason)];
     ++skippedByWriter_;
-    LinePositions::Position* first = positions_.Find(line);
+    const std::optional<LinePositions::Position> first = positions_.Find(line);
     std::string pathBytes;
-    if (first != nullptr) {
-        first->skipped = true;
+    if (first)
         SystemCodePage().Encode(paths_[first->file], pathBytes);
-    }
     const std::u16string suffix =
         reason == RemovalReason::NotKeptSuffix ? ExtractDomainSuffix(line) : std::u16string();
     WriteLine(reason, pathBytes, first ? first->line : 0, suffix, 0, line);
@@ -166,50 +166,67 @@ bool RemovalReport::Fail(std::u16string_view message, const std::u16string& path
     return false;
 }
 
-void RemovalReport::NoteCaseVariants(InputDiagnostics& diagnostics) const
+void RemovalReport::NoteCaseVariants(const AddressJobRecord& job,
+                                     InputDiagnostics& diagnostics) const
 {
     // Lines whose A-Z-lowered forms are equal sit next to each other once sorted by that
-    // form's hash; equal hashes are then told apart by comparing the forms.
+    // form's hash; only lines in a run of equal hashes are then copied, in a second walk of
+    // the set, and told apart by comparing their forms.
     struct Keyed
     {
         std::uint64_t hash;
-        std::uint32_t index;
+        std::uint32_t ordinal;
         bool operator<(const Keyed& other) const
         {
-            return hash != other.hash ? hash < other.hash : index < other.index;
+            return hash != other.hash ? hash < other.hash : ordinal < other.ordinal;
         }
     };
+    const AddressSet& set = job.ChosenSet();
     std::vector<Keyed> keyed;
-    for (std::size_t index = 0; index < positions_.Size(); ++index) {
-        const std::u16string_view text = positions_.Text(index);
-        if (positions_.At(index).skipped || text.find(u'@') == std::u16string_view::npos)
-            continue;
-        keyed.push_back({FoldedHash(text), static_cast<std::uint32_t>(index)});
-    }
+    std::uint32_t ordinal = 0;
+    set.ForEach([&](std::u16string_view line) {
+        const bool written = !job.keepOnlySuffixes || HasListedSuffix(line, job.keepSuffixList);
+        if (written && line.find(u'@') != std::u16string_view::npos)
+            keyed.push_back({FoldedHash(line), ordinal});
+        ++ordinal;
+        return true;
+    });
     std::sort(keyed.begin(), keyed.end());
-    const auto note = [&](DiagnosticKind kind, const std::vector<std::uint32_t>& members) {
-        diagnostics.AddGroups(kind, 1);
-        for (const std::uint32_t member : members) {
-            const LinePositions::Position& at = positions_.At(member);
-            diagnostics.Note(kind, paths_[at.file], at.line);
-        }
-    };
+    std::vector<std::vector<std::uint32_t>> runs;
+    std::unordered_map<std::uint32_t, std::u16string> texts;
     for (std::size_t begin = 0; begin < keyed.size();) {
         std::size_t end = begin + 1;
         while (end < keyed.size() && keyed[end].hash == keyed[begin].hash)
             ++end;
-        if (end - begin == 1) {
-            begin = end;
-            continue;
+        if (end - begin > 1) {
+            runs.emplace_back();
+            for (std::size_t i = begin; i < end; ++i) {
+                runs.back().push_back(keyed[i].ordinal);
+                texts.emplace(keyed[i].ordinal, std::u16string());
+            }
         }
-        std::vector<std::uint32_t> rest;
-        for (std::size_t i = begin; i < end; ++i)
-            rest.push_back(keyed[i].index);
         begin = end;
-        const auto folded = [&](std::uint32_t index) { return LowerAscii(positions_.Text(index)); };
-        const auto localPart = [&](std::uint32_t index) {
-            return LocalPart(positions_.Text(index));
-        };
+    }
+    keyed.clear();
+    keyed.shrink_to_fit();
+    if (runs.empty())
+        return;
+    ordinal = 0;
+    set.ForEach([&](std::u16string_view line) {
+        if (const auto found = texts.find(ordinal++); found != texts.end())
+            found->second = line;
+        return true;
+    });
+    const auto note = [&](DiagnosticKind kind, const std::vector<std::uint32_t>& members) {
+        diagnostics.AddGroups(kind, 1);
+        for (const std::uint32_t member : members) {
+            const std::optional<LinePositions::Position> at = positions_.Find(texts[member]);
+            diagnostics.Note(kind, at ? paths_[at->file] : std::u16string(), at ? at->line : 0);
+        }
+    };
+    const auto folded = [&](std::uint32_t member) { return LowerAscii(texts[member]); };
+    const auto localPart = [&](std::uint32_t member) { return LocalPart(texts[member]); };
+    for (std::vector<std::uint32_t>& rest : runs) {
         while (rest.size() > 1) {
             const std::vector<std::uint32_t> group = TakeSameKey(rest, folded);
             if (group.size() < 2)

@@ -1,6 +1,7 @@
 // The removal report: one line per input line that did not reach the output, and why.
 #pragma once
 
+#include "engine/address_job.h"
 #include "engine/input_diagnostics.h"
 #include "engine/line_positions.h"
 #include "engine/os/file.h"
@@ -39,10 +40,10 @@ public:
                        std::u16string_view listPath, std::int64_t entryLine) override;
     void OnLineSkipped(RemovalReason reason, std::u16string_view line) override;
 
-    /// Adds the groups of written addresses that differ only in letter case (A-Z) to
-    /// diagnostics: those that differ only in their domain, those that differ in their local
-    /// part.
-    void NoteCaseVariants(InputDiagnostics& diagnostics) const;
+    /// Adds the groups of addresses of job's chosen set that the writer wrote and that differ
+    /// only in letter case (A-Z) to diagnostics: those that differ only in their domain, those
+    /// that differ in their local part.
+    void NoteCaseVariants(const AddressJobRecord& job, InputDiagnostics& diagnostics) const;
 
     /// Writes comments (each as "# " + text) at the top and the summary at the end, with
     /// filteredCount and the writer's skipped lines, and puts the report in place; false, told

@@ -31,7 +31,7 @@ check()
 
 check '--split' trelvane-cli --spl
 check '--test-addresses --test-interval' trelvane-cli -q --test-
-check '-- --delete-suffixes --descending --exclude --exclude-hashed --help --keep-suffixes --output --quiet --report --split --test-addresses --test-interval --version -h -o -q' \
+check '-- --case-variants --delete-suffixes --descending --exclude --exclude-hashed --help --keep-suffixes --output --quiet --report --split --test-addresses --test-interval --version -h -o -q' \
     trelvane-cli -
 check 'list.txt' trelvane-cli -o l
 check 'list.txt' trelvane-cli --exclude l

@@ -78,7 +78,7 @@ not_kept)
 # change nothing in the output.
 diagnostics)
     printf '\357\273\277ann@example.com\nAnn@Example.com\r\nAnn@example.com\n lead@example.com\ntrail@example.com\343\200\200\ntwo@@example.com\nbad\377@example.com\nnoat\nBOB@example.com\nbob@example.com\n' > d.txt
-    "$cli" -q --report rep.txt -o out.txt d.txt > done.txt 2> err.txt ||
+    "$cli" -q --report rep.txt --case-variants -o out.txt d.txt > done.txt 2> err.txt ||
         fail "exit status $?: $(cat err.txt)"
     findings='以字节顺序标记开头的文件（标记成为第一行的一部分）：1；例：d.txt:1
 混用 LF 与 CR LF 行尾的文件：1；例：d.txt:2

@@ -11,7 +11,7 @@ namespace trelvane {
 namespace {
 
 // Many short lines, with prefixes of each other and repeats, through several growths of the
-// index: every line is found at the position it was added with, and no other line is found.
+// table: every line is found at the position it was added with.
 TEST(LinePositions, FindsWhatWasAddedAcrossGrowth)
 {
     std::mt19937 random(7);
@@ -22,17 +22,16 @@ TEST(LinePositions, FindsWhatWasAddedAcrossGrowth)
         for (char16_t& unit : line)
             unit = static_cast<char16_t>(u'a' + random() % 4);
         if (expected.try_emplace(line, number).second)
-            positions.Add(line, {static_cast<std::uint32_t>(number % 3), false, number});
+            positions.Add(line, {static_cast<std::uint32_t>(number % 3), number});
     }
     ASSERT_EQ(positions.Size(), expected.size());
     for (const auto& [line, number] : expected) {
-        const LinePositions::Position* found = positions.Find(line);
-        ASSERT_NE(found, nullptr) << std::string(line.begin(), line.end());
+        const std::optional<LinePositions::Position> found = positions.Find(line);
+        ASSERT_TRUE(found) << std::string(line.begin(), line.end());
         EXPECT_EQ(found->line, number);
         EXPECT_EQ(found->file, static_cast<std::uint32_t>(number % 3));
     }
-    EXPECT_EQ(positions.Find(u"zzz"), nullptr);
-    EXPECT_EQ(LinePositions().Find(u""), nullptr);
+    EXPECT_FALSE(LinePositions().Find(u""));
 }
 
 } // namespace
