@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <utility>
 
 namespace trelvane {
 namespace {
@@ -35,9 +36,10 @@ LinePositions::Position Unpack(std::uint64_t place)
 // The slot that holds hash, or the free slot where it belongs (linear probing).
 std::size_t LinePositions::SlotOf(std::uint64_t hash) const
 {
-    const std::size_t mask = slots_.size() - 1;
+    const Slot* const slots = Slots();
+    const std::size_t mask = slotCount_ - 1;
     std::size_t slot = static_cast<std::size_t>(hash) & mask;
-    while (slots_[slot].place != 0 && slots_[slot].hash != hash)
+    while (slots[slot].place != 0 && slots[slot].hash != hash)
         slot = (slot + 1) & mask;
     return slot;
 }
@@ -45,21 +47,24 @@ std::size_t LinePositions::SlotOf(std::uint64_t hash) const
 // Doubles the table (starting at 1024 slots) and places every slot anew.
 void LinePositions::Grow()
 {
-    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot& slot : old) {
-        if (slot.place != 0)
-            slots_[SlotOf(slot.hash)] = slot;
+    LargeBuffer old = std::move(table_);
+    const Slot* const oldSlots = static_cast<const Slot*>(old.data());
+    const std::size_t oldCount = slotCount_;
+    slotCount_ = slotCount_ == 0 ? 1024 : slotCount_ * 2;
+    table_.Allocate(slotCount_ * sizeof(Slot));
+    for (std::size_t index = 0; index < oldCount; ++index) {
+        if (oldSlots[index].place != 0)
+            Slots()[SlotOf(oldSlots[index].hash)] = oldSlots[index];
     }
 }
 
 void LinePositions::Add(std::u16string_view line, Position position)
 {
     // The table stays at most half full, so probes stay short.
-    if ((size_ + 1) * 2 > slots_.size())
+    if ((size_ + 1) * 2 > slotCount_)
         Grow();
     const std::uint64_t hash = HashOf(line);
-    Slot& slot = slots_[SlotOf(hash)];
+    Slot& slot = Slots()[SlotOf(hash)];
     if (slot.place != 0) {
         collided_.try_emplace(std::u16string(line), position);
         return;
@@ -75,9 +80,9 @@ std::optional<LinePositions::Position> LinePositions::Find(std::u16string_view l
         if (found != collided_.end())
             return found->second;
     }
-    if (slots_.empty())
+    if (slotCount_ == 0)
         return std::nullopt;
-    const Slot& slot = slots_[SlotOf(HashOf(line))];
+    const Slot& slot = Slots()[SlotOf(HashOf(line))];
     return slot.place == 0 ? std::nullopt : std::optional<Position>(Unpack(slot.place));
 }
 

@@ -1,12 +1,13 @@
 // Where each distinct line of a job was first stored; built only for the removal report.
 #pragma once
 
+#include "engine/os/huge_memory.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 namespace trelvane {
 
@@ -37,10 +38,12 @@ private:
         std::uint64_t place = 0; ///< file and line packed; 0 is a free slot
     };
 
+    Slot* Slots() const { return static_cast<Slot*>(table_.data()); }
     std::size_t SlotOf(std::uint64_t hash) const;
     void Grow();
 
-    std::vector<Slot> slots_;
+    LargeBuffer table_; ///< slotCount_ slots; huge pages keep the random probes cheap
+    std::size_t slotCount_ = 0;
     std::size_t size_ = 0;
     std::unordered_map<std::u16string, Position> collided_;
 };
