@@ -199,6 +199,8 @@ std::u16string CheckCombinations(const RawArguments& raw)
         return u"--case-variants 需要同时给出 --report";
     if (raw.report && IsBlank(*raw.report))
         return Joined({u"--report 需要文件名，而不是", Quoted(*raw.report)});
+    if (raw.report && *raw.report == *raw.output)
+        return u"--report 与 --output 不能是同一文件";
     return {};
 }
 
