@@ -260,10 +260,23 @@ std::string RemovalReport::SummaryLine(std::int64_t filteredCount) const
 
 bool RemovalReport::Commit(const std::vector<std::u16string>& comments, std::int64_t filteredCount)
 {
-    if (!Flush() || !body_.Close()) {
+    if (comments.empty())
+        buffer_.append(SummaryLine(filteredCount));
+    if (!failure_.empty() || !Flush() || !body_.Close()) {
         Fail(u"写入报告文件失败！", path_, body_.Error());
         Discard();
         return false;
+    }
+    if (comments.empty()) {
+        // Nothing goes before the lines: the file they are in is the report.
+        const int error = bodyPath_.empty() ? 0 : os::ReplaceFile(bodyPath_, path_);
+        if (error != 0) {
+            Fail(u"写入报告文件失败！", path_, error);
+            Discard();
+            return false;
+        }
+        bodyPath_.clear();
+        return true;
     }
     std::string head;
     for (const std::u16string& comment : comments) {
