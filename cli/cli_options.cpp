@@ -2,6 +2,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/joined.h"
+#include "engine/address_digest.h"
 #include "engine/code_page.h"
 #include "engine/os/file.h"
 #include "engine/settings_text.h"
@@ -25,10 +26,13 @@ struct RawArguments
     bool version = false;
     bool quiet = false;
     bool descending = false;
+    bool caseVariants = false;
     std::optional<std::u16string> output;
     std::optional<std::u16string> deleteSuffixes;
     std::optional<std::u16string> keepSuffixes;
     std::optional<std::u16string> exclude;
+    std::optional<std::u16string> excludeHashed;
+    std::optional<std::u16string> report;
     std::optional<std::u16string> testAddresses;
     std::optional<std::u16string> testInterval;
     std::optional<std::u16string> split;
@@ -55,6 +59,7 @@ constexpr std::array flagOptions = {
     FlagOption{u"--version", u"", &RawArguments::version},
     FlagOption{u"--quiet", u"-q", &RawArguments::quiet},
     FlagOption{u"--descending", u"", &RawArguments::descending},
+    FlagOption{u"--case-variants", u"", &RawArguments::caseVariants},
 };
 
 constexpr std::array valueOptions = {
@@ -62,6 +67,8 @@ constexpr std::array valueOptions = {
     ValueOption{u"--delete-suffixes", u"", &RawArguments::deleteSuffixes},
     ValueOption{u"--keep-suffixes", u"", &RawArguments::keepSuffixes},
     ValueOption{u"--exclude", u"", &RawArguments::exclude},
+    ValueOption{u"--exclude-hashed", u"", &RawArguments::excludeHashed},
+    ValueOption{u"--report", u"", &RawArguments::report},
     ValueOption{u"--test-addresses", u"", &RawArguments::testAddresses},
     ValueOption{u"--test-interval", u"", &RawArguments::testInterval},
     ValueOption{u"--split", u"", &RawArguments::split},
@@ -186,10 +193,10 @@ std::u16string FilePath(const std::u16string& argument)
     return argument == u"-" ? os::StandardInputPath() : argument;
 }
 
-// Whether the exclusion file can be opened and read; the error text names the flag if not. A
-// pipe or FIFO is not opened here: that could take bytes or a writer from the job, which reads
-// it once.
-std::u16string CheckExclusionFile(const std::u16string& path)
+// Whether the exclusion file of option can be opened and read; the error text names the
+// option if not. A pipe or FIFO is not opened here: that could take bytes or a writer from the
+// job, which reads it once.
+std::u16string CheckExclusionFile(std::u16string_view option, const std::u16string& path)
 {
     const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
     if (identity && !identity->isRegular && !identity->isDirectory)
@@ -199,7 +206,7 @@ std::u16string CheckExclusionFile(const std::u16string& path)
     if (file.IsOpen() && file.Read(&byte, 1) >= 0)
         return {};
     const std::u16string reason = FromSystemBytes(os::ErrorText(file.Error()));
-    return Joined({u"--exclude：无法读取", Quoted(path), u"：", reason});
+    return Joined({option, u"：无法读取", Quoted(path), u"：", reason});
 }
 
 std::u16string CheckCombinations(const RawArguments& raw)
@@ -214,6 +221,14 @@ std::u16string CheckCombinations(const RawArguments& raw)
         return u"--delete-suffixes 与 --keep-suffixes 不能同时使用";
     if (raw.testAddresses && !raw.testInterval)
         return u"--test-addresses 需要同时给出 --test-interval";
+    if (raw.excludeHashed && !DigestsAvailable())
+        return u"--exclude-hashed：此版本不支持散列排除文件";
+    if (raw.caseVariants && !raw.report)
+        return u"--case-variants 需要同时给出 --report";
+    if (raw.report && IsBlank(*raw.report))
+        return Joined({u"--report 需要文件名，而不是", Quoted(*raw.report)});
+    if (raw.report && *raw.report == *raw.output)
+        return u"--report 与 --output 不能是同一文件";
     return {};
 }
 
@@ -248,6 +263,9 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
     job.useExclusionFile = raw.exclude.has_value();
     if (job.useExclusionFile)
         job.exclusionPath = FilePath(*raw.exclude);
+    job.useHashedExclusion = raw.excludeHashed.has_value();
+    if (job.useHashedExclusion)
+        job.hashedExclusionPath = FilePath(*raw.excludeHashed);
     job.deleteSuffixes = raw.deleteSuffixes.has_value();
     if (job.deleteSuffixes)
         job.deleteSuffixList = SplitList(LowerAscii(*raw.deleteSuffixes), suffixDelimiter);
@@ -259,6 +277,8 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
     std::transform(raw.inputs.begin(), raw.inputs.end(), std::back_inserter(options.inputPaths),
                    FilePath);
     options.quiet = raw.quiet;
+    options.reportPath = raw.report.value_or(u"");
+    options.caseVariants = raw.caseVariants;
 }
 
 CliOptions UsageError(std::u16string error)
@@ -286,7 +306,9 @@ CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments)
     if (error.empty())
         error = ReadCounts(raw, options);
     if (error.empty() && raw.exclude)
-        error = CheckExclusionFile(FilePath(*raw.exclude));
+        error = CheckExclusionFile(u"--exclude", FilePath(*raw.exclude));
+    if (error.empty() && raw.excludeHashed)
+        error = CheckExclusionFile(u"--exclude-hashed", FilePath(*raw.excludeHashed));
     if (!error.empty())
         return UsageError(std::move(error));
     FillSettings(raw, options);

@@ -2,6 +2,7 @@
 #include "engine/job_runner.h"
 
 #include "engine/exclusion_list.h"
+#include "engine/hashed_exclusions.h"
 #include "engine/job_runner_test_hook.h"
 #include "engine/line_reader.h"
 #include "engine/notice.h"
@@ -149,13 +150,18 @@ class InputStage
 {
 public:
     InputStage(AddressJobRecord& job, const StopFlag& stop)
-        : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop)
+        : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop),
+          hashed_(job.hashedExclusionPath)
     {
+        if (job.removalSink != nullptr)
+            exclusions_.KeepEntryLines();
     }
 
     // Counts and processes every input file; false when the job was stopped.
     bool Run()
     {
+        if (job_.useHashedExclusion && !LoadHashedList())
+            return false;
         for (const std::u16string& path : job_.inputPaths) {
             if (!RunFile(path) || stop_.IsRequested())
                 return false;
@@ -180,7 +186,8 @@ private:
             return false;
         const FileOutcome outcome =
             ProcessFile(job_, job_.ChosenSet(), path, ReportedCount(count.lines),
-                        job_.useExclusionFile ? &exclusions_ : nullptr, &stop_);
+                        job_.useExclusionFile ? &exclusions_ : nullptr, &stop_,
+                        job_.useHashedExclusion ? &hashed_ : nullptr);
         if (stop_.IsRequested())
             return false;
         if (!outcome.read.ok)
@@ -218,6 +225,21 @@ private:
         return Tell(u"读取排除文件失败！", stop_);
     }
 
+    // Loads the hashed list once for the job; false when the job was stopped. Without it the
+    // job cannot go on, as without its exclusion file.
+    bool LoadHashedList()
+    {
+        if (!hashed_.Load(&stop_)) {
+            if (stop_.IsRequested())
+                return false;
+            throw JobFailure{
+                FailureText(u"读取散列排除文件失败！", hashed_.Path(), hashed_.Error())};
+        }
+        for (const std::int64_t line : hashed_.SkippedLines())
+            job_.diagnostics.Note(DiagnosticKind::HashedListSkipped, hashed_.Path(), line);
+        return true;
+    }
+
     bool TellSaturationOnce()
     {
         if (saturationShown_)
@@ -229,6 +251,7 @@ private:
     AddressJobRecord& job_;
     const StopFlag& stop_;
     JobExclusions exclusions_;
+    HashedExclusions hashed_;
     bool exclusionFailureShown_ = false;
     bool saturationShown_ = false;
 };
@@ -285,6 +308,7 @@ void StartJob(const JobSettings& settings)
     AddressJob.ascendingSet.SetMemoryLimit(limit / 4 * 3);
     AddressJob.descendingSet.SetMemoryLimit(limit / 4 * 3);
     AddressJob.filteredCount = 0;
+    AddressJob.diagnostics.Clear();
     static_cast<JobSettings&>(AddressJob) = settings;
     Runner().stop.Reset();
     if (!Runner().Launch(&ProcessingThread))
