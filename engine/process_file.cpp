@@ -67,7 +67,8 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
         if (stop != nullptr && stop->IsRequested())
             return;
         job.diagnostics.OnLine(line);
-        const Drop drop = DroppingRule(deleteSuffixes ? &*deleteSuffixes : nullptr, activeExclusions, hashed, line);
+        const Drop drop = DroppingRule(deleteSuffixes ? &*deleteSuffixes : nullptr,
+                                       activeExclusions, hashed, line);
         if (drop.dropped) {
             ++filtered;
             if (sink != nullptr)
