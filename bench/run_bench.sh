@@ -1,7 +1,8 @@
 #!/bin/sh
 # Times trelvane-cli against `LC_ALL=C sort -u` on one generated list, in one run: medians of
 # several runs with a warm page cache, lines per second, peak memory, and their ratio; then the
-# cost of a delete list of 300 suffixes and an exclusion file of 200,000 lines on the same list.
+# cost of a delete list of 300 suffixes and an exclusion file of 200,000 lines on the same list,
+# and the cost of the removal report (each run right after a plain one).
 # Usage: bench/run_bench.sh [BUILD_DIR [LINES [RUNS]]]   (defaults: build/bench 10000000 3)
 # BUILD_DIR is a build with -DTRELVANE_BUILD_BENCH=ON, as the bench preset makes. Needs GNU
 # time (/usr/bin/time, Debian package time) and about 4 times the list's size in free space
@@ -48,6 +49,7 @@ for run in $(seq "$runs"); do
     measure plain "$cli" -q -o "$work/plain.txt" "$work/input.txt"
     measure filtered "$cli" -q --delete-suffixes "$suffixes" --exclude "$work/exclusions.txt" \
         -o "$work/filtered.txt" "$work/input.txt"
+    measure report "$cli" -q --report "$work/report.txt" -o "$work/reported.txt" "$work/input.txt"
 done
 
 inputBytes="$(wc -c < "$work/input.txt")"
@@ -72,4 +74,8 @@ printf '%-40s %8s %11s %9s %7s %8s\n' "" "seconds" "lines/s" "peak MB" "x input"
 row "LC_ALL=C sort -u" "$sortSeconds" "$(median sort 2)" ""
 row "trelvane-cli" "$plainSeconds" "$(median plain 2)" ""
 row "trelvane-cli, 300 suffixes, 200k excl." "$(median filtered 1)" "$(median filtered 2)" cost
+row "trelvane-cli --report" "$(median report 1)" "$(median report 2)" cost
 echo "trelvane-cli output equals that of sort -u: $same"
+sameReported="no"
+cmp -s "$work/plain.txt" "$work/reported.txt" && sameReported="yes"
+echo "trelvane-cli output with --report equals that without: $sameReported"

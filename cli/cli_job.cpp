@@ -8,10 +8,13 @@
 #include "cli/progress_display.h"
 #include "engine/job_runner.h"
 #include "engine/notice.h"
+#include "engine/removal_report.h"
 #include "engine/settings_text.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace trelvane {
 namespace {
@@ -40,11 +43,37 @@ bool AwaitEnd(CliReport& report, ProgressDisplay& display)
     return true;
 }
 
-int ExitStatus(const CliReport& report)
+// Tells the input findings on stderr and puts the removal report, if any, in place; false when
+// the report could not be written. A job that reported a failure leaves an earlier report as
+// it was.
+bool TellFindings(const CliReport& report, const JobCounts& counts, RemovalReport* removals,
+                  bool caseVariants)
+{
+    if (removals != nullptr && caseVariants)
+        removals->NoteCaseVariants(AddressJob, AddressJob.diagnostics);
+    const std::vector<std::u16string> findings = AddressJob.diagnostics.Texts();
+    for (const std::u16string& finding : findings)
+        WriteToStderr(Joined({u"trelvane-cli: 提示：", finding, u"\n"}));
+    if (removals == nullptr)
+        return true;
+    if (report.FailureReported()) {
+        WriteToStderr(u"trelvane-cli: 作业中报告了失败，未写出报告文件。\n");
+        return true;
+    }
+    if (removals->Commit(findings, counts.filteredCount))
+        return true;
+    WriteToStderr(Joined({u"trelvane-cli: ", removals->Failure(), u"\n"}));
+    return false;
+}
+
+int ExitStatus(const CliReport& report, RemovalReport* removals, bool caseVariants)
 {
     const std::optional<JobCounts> counts = report.Counts();
-    const bool told = !counts || WriteToStdout(CompletionText(*counts));
-    return counts && told && !report.FailureReported() ? exitSuccess : exitJobFailure;
+    if (!counts)
+        return exitJobFailure;
+    const bool told = WriteToStdout(CompletionText(*counts));
+    const bool reported = TellFindings(report, *counts, removals, caseVariants);
+    return told && reported && !report.FailureReported() ? exitSuccess : exitJobFailure;
 }
 
 } // namespace
@@ -52,6 +81,15 @@ int ExitStatus(const CliReport& report)
 int RunJob(const CliOptions& options, bool showProgress)
 {
     InstallInterruptHandler();
+    std::optional<RemovalReport> removals;
+    if (!options.reportPath.empty()) {
+        removals.emplace(options.reportPath);
+        if (!removals->Open()) {
+            WriteToStderr(Joined({u"trelvane-cli: ", removals->Failure(), u"\n"}));
+            return exitJobFailure;
+        }
+        AddressJob.removalSink = &*removals;
+    }
     CliReport report(options.outputSettings);
     ProgressDisplay display(showProgress);
     SetNoticeHandler([&report, &display](std::u16string_view text) {
@@ -68,12 +106,13 @@ int RunJob(const CliOptions& options, bool showProgress)
     SetNoticeHandler(nullptr);
     SetJobAbortHandler(nullptr);
     AddressJob.report = nullptr;
+    AddressJob.removalSink = nullptr;
     display.Clear();
     if (!ended) {
         WriteToStderr(u"trelvane-cli: interrupted, the job was stopped\n");
         return InterruptExitStatus();
     }
-    return ExitStatus(report);
+    return ExitStatus(report, removals ? &*removals : nullptr, options.caseVariants);
 }
 
 } // namespace trelvane

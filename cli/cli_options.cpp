@@ -2,6 +2,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/joined.h"
+#include "engine/address_digest.h"
 #include "engine/code_page.h"
 #include "engine/os/file.h"
 #include "engine/settings_text.h"
@@ -25,13 +26,17 @@ struct RawArguments
     bool version = false;
     bool quiet = false;
     bool descending = false;
+    bool caseVariants = false;
     std::optional<std::u16string> output;
     std::optional<std::u16string> deleteSuffixes;
     std::optional<std::u16string> keepSuffixes;
     std::optional<std::u16string> exclude;
+    std::optional<std::u16string> excludeHashed;
+    std::optional<std::u16string> report;
     std::optional<std::u16string> testAddresses;
     std::optional<std::u16string> testInterval;
     std::optional<std::u16string> split;
+    std::optional<std::u16string> memoryLimit;
     std::vector<std::u16string> inputs;
 };
 
@@ -54,6 +59,7 @@ constexpr std::array flagOptions = {
     FlagOption{u"--version", u"", &RawArguments::version},
     FlagOption{u"--quiet", u"-q", &RawArguments::quiet},
     FlagOption{u"--descending", u"", &RawArguments::descending},
+    FlagOption{u"--case-variants", u"", &RawArguments::caseVariants},
 };
 
 constexpr std::array valueOptions = {
@@ -61,9 +67,12 @@ constexpr std::array valueOptions = {
     ValueOption{u"--delete-suffixes", u"", &RawArguments::deleteSuffixes},
     ValueOption{u"--keep-suffixes", u"", &RawArguments::keepSuffixes},
     ValueOption{u"--exclude", u"", &RawArguments::exclude},
+    ValueOption{u"--exclude-hashed", u"", &RawArguments::excludeHashed},
+    ValueOption{u"--report", u"", &RawArguments::report},
     ValueOption{u"--test-addresses", u"", &RawArguments::testAddresses},
     ValueOption{u"--test-interval", u"", &RawArguments::testInterval},
     ValueOption{u"--split", u"", &RawArguments::split},
+    ValueOption{u"--memory-limit", u"", &RawArguments::memoryLimit},
 };
 
 template <typename Option, std::size_t count>
@@ -152,16 +161,42 @@ std::u16string ReadCount(std::u16string_view name, const std::u16string& text, s
     return Joined({name, u" 需要至少为 1 的整数，而不是", Quoted(text)});
 }
 
+// Reads a size such as 4096, 64K, 512M or 2G (units of 1024) into bytes; returns the error,
+// empty when the value is at least 1 byte and fits 64 bits.
+std::u16string ReadSize(std::u16string_view name, const std::u16string& text, std::uint64_t& bytes)
+{
+    std::u16string_view digits = text;
+    unsigned shift = 0;
+    if (!digits.empty()) {
+        const std::u16string_view units = u"KMGT";
+        const std::size_t unit = units.find(static_cast<char16_t>(digits.back() & ~0x20));
+        if (unit != std::u16string_view::npos) {
+            shift = 10 * static_cast<unsigned>(unit + 1);
+            digits.remove_suffix(1);
+        }
+    }
+    bytes = 0;
+    bool fits = IsDigits(digits) && digits.size() <= 19;
+    for (const char16_t digit : fits ? digits : std::u16string_view())
+        bytes = 10 * bytes + static_cast<std::uint64_t>(digit - u'0');
+    fits = fits && bytes >= 1 && bytes <= (~std::uint64_t{0} >> shift);
+    if (fits) {
+        bytes <<= shift;
+        return {};
+    }
+    return Joined({name, u" 需要大小（字节数，可带 K、M、G 或 T），而不是", Quoted(text)});
+}
+
 // The path that a file argument names: "-" is the standard input.
 std::u16string FilePath(const std::u16string& argument)
 {
     return argument == u"-" ? os::StandardInputPath() : argument;
 }
 
-// Whether the exclusion file can be opened and read; the error text names the flag if not. A
-// pipe or FIFO is not opened here: that could take bytes or a writer from the job, which reads
-// it once.
-std::u16string CheckExclusionFile(const std::u16string& path)
+// Whether the exclusion file of option can be opened and read; the error text names the
+// option if not. A pipe or FIFO is not opened here: that could take bytes or a writer from the
+// job, which reads it once.
+std::u16string CheckExclusionFile(std::u16string_view option, const std::u16string& path)
 {
     const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
     if (identity && !identity->isRegular && !identity->isDirectory)
@@ -171,7 +206,7 @@ std::u16string CheckExclusionFile(const std::u16string& path)
     if (file.IsOpen() && file.Read(&byte, 1) >= 0)
         return {};
     const std::u16string reason = FromSystemBytes(os::ErrorText(file.Error()));
-    return Joined({u"--exclude：无法读取", Quoted(path), u"：", reason});
+    return Joined({option, u"：无法读取", Quoted(path), u"：", reason});
 }
 
 std::u16string CheckCombinations(const RawArguments& raw)
@@ -186,6 +221,14 @@ std::u16string CheckCombinations(const RawArguments& raw)
         return u"--delete-suffixes 与 --keep-suffixes 不能同时使用";
     if (raw.testAddresses && !raw.testInterval)
         return u"--test-addresses 需要同时给出 --test-interval";
+    if (raw.excludeHashed && !DigestsAvailable())
+        return u"--exclude-hashed：此版本不支持散列排除文件";
+    if (raw.caseVariants && !raw.report)
+        return u"--case-variants 需要同时给出 --report";
+    if (raw.report && IsBlank(*raw.report))
+        return Joined({u"--report 需要文件名，而不是", Quoted(*raw.report)});
+    if (raw.report && *raw.report == *raw.output)
+        return u"--report 与 --output 不能是同一文件";
     return {};
 }
 
@@ -198,8 +241,14 @@ std::u16string ReadCounts(const RawArguments& raw, CliOptions& options)
         if (!error.empty())
             return error;
     }
-    if (raw.split)
-        return ReadCount(u"--split", *raw.split, options.outputSettings.maxLinesPerVolume);
+    if (raw.split) {
+        std::u16string error =
+            ReadCount(u"--split", *raw.split, options.outputSettings.maxLinesPerVolume);
+        if (!error.empty())
+            return error;
+    }
+    if (raw.memoryLimit)
+        return ReadSize(u"--memory-limit", *raw.memoryLimit, options.jobSettings.memoryLimit);
     return {};
 }
 
@@ -214,6 +263,9 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
     job.useExclusionFile = raw.exclude.has_value();
     if (job.useExclusionFile)
         job.exclusionPath = FilePath(*raw.exclude);
+    job.useHashedExclusion = raw.excludeHashed.has_value();
+    if (job.useHashedExclusion)
+        job.hashedExclusionPath = FilePath(*raw.excludeHashed);
     job.deleteSuffixes = raw.deleteSuffixes.has_value();
     if (job.deleteSuffixes)
         job.deleteSuffixList = SplitList(LowerAscii(*raw.deleteSuffixes), suffixDelimiter);
@@ -225,6 +277,8 @@ void FillSettings(const RawArguments& raw, CliOptions& options)
     std::transform(raw.inputs.begin(), raw.inputs.end(), std::back_inserter(options.inputPaths),
                    FilePath);
     options.quiet = raw.quiet;
+    options.reportPath = raw.report.value_or(u"");
+    options.caseVariants = raw.caseVariants;
 }
 
 CliOptions UsageError(std::u16string error)
@@ -252,7 +306,9 @@ CliOptions ParseCommandLine(const std::vector<std::u16string>& arguments)
     if (error.empty())
         error = ReadCounts(raw, options);
     if (error.empty() && raw.exclude)
-        error = CheckExclusionFile(FilePath(*raw.exclude));
+        error = CheckExclusionFile(u"--exclude", FilePath(*raw.exclude));
+    if (error.empty() && raw.excludeHashed)
+        error = CheckExclusionFile(u"--exclude-hashed", FilePath(*raw.excludeHashed));
     if (!error.empty())
         return UsageError(std::move(error));
     FillSettings(raw, options);

@@ -25,6 +25,10 @@ struct CliOptions
     OutputSettings outputSettings;
     std::vector<std::u16string> inputPaths;
     bool quiet = false;
+    /// Where to write the removal report; empty when none is asked for.
+    std::u16string reportPath;
+    /// Also tell the addresses that differ only in letter case (needs reportPath).
+    bool caseVariants = false;
     /// What is wrong, without the program's name, when action is UsageError.
     std::u16string error;
 };

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "engine/address_set.h"
+#include "engine/input_diagnostics.h"
+#include "engine/removal_sink.h"
 
 #include <cstdint>
 #include <limits>
@@ -28,6 +30,12 @@ struct JobSettings
     std::u16string exclusionPath;
     std::vector<std::u16string> deleteSuffixList;
     std::vector<std::u16string> keepSuffixList;
+    /// Drop lines whose address digest is in the hashed list at hashedExclusionPath.
+    bool useHashedExclusion = false;
+    std::u16string hashedExclusionPath;
+    /// Memory in bytes that the job's set may take before it writes runs to temporary files;
+    /// 0 takes DefaultMemoryLimit() (engine/job_runner.h).
+    std::uint64_t memoryLimit = 0;
 };
 
 /// The output settings of one job, handed to StartOutput when processing has finished.
@@ -82,6 +90,11 @@ struct AddressJobRecord : JobSettings, OutputSettings
     std::vector<std::u16string> inputPaths;
     IProcessReport* report = nullptr;
     std::int32_t filteredCount = 0;
+    /// Receives every line left out of the output, when a report is asked for; set by the
+    /// front end before StartJob.
+    IRemovalSink* removalSink = nullptr;
+    /// What the job's input looks wrong in; emptied by StartJob.
+    InputDiagnostics diagnostics;
 
     /// The set that a job with the record's sortOrder fills and writes.
     AddressSet& ChosenSet() { return sortOrder == sortDescending ? descendingSet : ascendingSet; }

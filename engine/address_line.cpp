@@ -75,6 +75,18 @@ bool SuffixEquals(const SuffixPieces& suffix, std::u16string_view entry)
     return true;
 }
 
+// Writes the domain suffix of line to out, replacing its content.
+void LowerSuffixInto(std::u16string_view line, std::u16string& out)
+{
+    const SuffixPieces suffix(line);
+    out.clear();
+    out.reserve(suffix.Length());
+    for (const std::u16string_view piece : suffix) {
+        for (const char16_t unit : piece)
+            out.push_back(LowerAscii(unit));
+    }
+}
+
 } // namespace
 
 void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
@@ -88,13 +100,8 @@ void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16s
 
 std::u16string ExtractDomainSuffix(std::u16string_view line)
 {
-    const SuffixPieces suffix(line);
     std::u16string result;
-    result.reserve(suffix.Length());
-    for (const std::u16string_view piece : suffix) {
-        for (const char16_t unit : piece)
-            result.push_back(LowerAscii(unit));
-    }
+    LowerSuffixInto(line, result);
     return result;
 }
 
@@ -106,6 +113,17 @@ bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>
             return true;
     }
     return false;
+}
+
+SuffixLookup::SuffixLookup(const std::vector<std::u16string>& suffixes)
+    : suffixes_(suffixes.begin(), suffixes.end())
+{
+}
+
+bool SuffixLookup::Holds(std::u16string_view line)
+{
+    LowerSuffixInto(line, suffix_);
+    return suffixes_.contains(suffix_);
 }
 
 } // namespace trelvane

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace trelvane {
@@ -21,5 +22,19 @@ std::u16string ExtractDomainSuffix(std::u16string_view line);
 /// Whether ExtractDomainSuffix(line) equals one of suffixes, entries compared unchanged (so an
 /// entry with a capital letter never matches). Allocates nothing.
 bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>& suffixes);
+
+/// A suffix list made ready for many lines: Holds(line) gives HasListedSuffix(line, suffixes)
+/// with one hash lookup instead of a walk over the list.
+class SuffixLookup
+{
+public:
+    explicit SuffixLookup(const std::vector<std::u16string>& suffixes);
+    /// Allocates nothing once its buffer has grown to the longest suffix seen.
+    bool Holds(std::u16string_view line);
+
+private:
+    std::unordered_set<std::u16string> suffixes_;
+    std::u16string suffix_;
+};
 
 } // namespace trelvane

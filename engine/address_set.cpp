@@ -1,10 +1,12 @@
 // The ordered set of address lines: byte keys in one growing arena, a hash index for
-// de-duplication, and a sort (on two threads) on the first walk after inserts.
+// de-duplication, and a sort (on two threads) on the first walk after inserts. Under a memory
+// limit, full arenas go to a temporary file as sorted runs, merged when the set is walked.
 #include "engine/address_set.h"
 
 #include "engine/address_key.h"
 #include "engine/address_key_sort.h"
 #include "engine/os/huge_memory.h"
+#include "engine/sorted_runs.h"
 
 #include <algorithm>
 #include <bit>
@@ -27,6 +29,16 @@ constexpr std::size_t fewestSlots = 64;
 // How many lines ahead a walk asks for a key, to hide the memory latency of the sorted order.
 constexpr std::size_t prefetchDistance = 16;
 constexpr std::size_t prefetchSpan = 48;
+// Bytes per key of the sort: a SortEntry and the key's place in the order.
+constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry) + sizeof(std::uint32_t);
+// Lines of a merge between two looks at the stop flag.
+constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
+
+// The reading buffers of a merge: half the set's memory limit, or 64 MiB without one.
+std::size_t ReadBudget(std::uint64_t limit)
+{
+    return limit != 0 ? static_cast<std::size_t>(limit / 2) : std::size_t{64} << 20;
+}
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 {
@@ -75,6 +87,13 @@ class KeyArena
 {
 public:
     std::uint32_t Append(std::string_view key);
+    /// Bytes taken by keys so far, including what appending a key of keyBytes would take.
+    std::size_t BytesAfter(std::size_t keyBytes) const
+    {
+        return used_ + maxLengthFieldBytes + keyBytes + keyPadding;
+    }
+    /// Forgets every key but keeps the buffer, whose pages are then reused without new faults.
+    void Reset() { used_ = granuleBytes; }
     std::string_view KeyAt(std::uint32_t granule) const;
     /// Asks for the cache lines of the key at granule: most keys fit in prefetchSpan bytes, and
     /// about half of them cross a cache line.
@@ -152,6 +171,10 @@ struct AddressSet::Storage
     // The granules in ascending key order; valid while sorted is true.
     LargeBuffer order;
     bool sorted = true;
+    SortedRuns runs;
+    // Set by Settle: distinct is then the number of distinct lines over all runs.
+    bool settled = false;
+    std::size_t distinct = 0;
     std::string encoded;
     std::u16string decoded;
 
@@ -168,7 +191,9 @@ struct AddressSet::Storage
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
     void GrowIndex();
-    bool Insert(std::u16string_view line);
+    bool Insert(std::u16string_view line, std::uint64_t limit, bool descending);
+    bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
+    void WriteRun(bool descending);
     void Sort();
     const std::uint32_t* Order() const { return static_cast<const std::uint32_t*>(order.data()); }
 };
@@ -246,13 +271,17 @@ void AddressSet::Storage::GrowIndex()
     }
 }
 
-bool AddressSet::Storage::Insert(std::u16string_view line)
+bool AddressSet::Storage::Insert(std::u16string_view line, std::uint64_t limit, bool descending)
 {
     EnsureIndex();
     const std::uint32_t hash = HashLine(line);
     const Probe probe = Find(line, hash);
     if (*probe.slot != 0)
         return false;
+    if (limit != 0 && count != 0 && WouldOutgrow(probe.key.size(), limit)) {
+        WriteRun(descending);
+        return Insert(line, limit, descending);
+    }
     // Keep the load factor at or below one half. Growing comes before appending, so that a
     // failure leaves every key of the arena counted and indexed.
     const bool grow = 2 * (count + 1) > slotMask + 1;
@@ -267,7 +296,38 @@ bool AddressSet::Storage::Insert(std::u16string_view line)
     if (sorted)
         order.Release();
     sorted = false;
+    settled = false;
     return true;
+}
+
+// Whether adding a key of keyBytes would take the set past limit: the arena, and the larger of
+// the index (old and new while it doubles) and the sort's working memory.
+bool AddressSet::Storage::WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const
+{
+    const std::size_t slots = slotMask + 1;
+    const bool grow = 2 * (count + 1) > slots;
+    const std::size_t indexBytes = (grow ? 3 : 1) * slots * sizeof(std::uint64_t);
+    const std::size_t sortBytes = (count + 1) * sortBytesPerKey;
+    return arena.BytesAfter(keyBytes) + std::max(indexBytes, sortBytes) > limit;
+}
+
+// Writes the keys held in memory to the temporary file as one run, in the set's order, and
+// empties the set's memory for the next lines.
+void AddressSet::Storage::WriteRun(bool descending)
+{
+    if (!sorted)
+        Sort();
+    runs.BeginRun();
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::uint32_t granule = Order()[descending ? count - 1 - step : step];
+        runs.Add(arena.KeyAt(granule));
+    }
+    runs.EndRun();
+    arena.Reset();
+    count = 0;
+    order.Release();
+    index.Release();
+    sorted = true;
 }
 
 // Puts the granules in ascending key order. The index goes first, to keep the peak memory down.
@@ -294,7 +354,7 @@ AddressSet::~AddressSet() = default;
 
 bool AddressSet::Insert(std::u16string_view line)
 {
-    return storage_->Insert(line);
+    return storage_->Insert(line, memoryLimit_, order_ == SetOrder::Descending);
 }
 
 bool AddressSet::Contains(std::u16string_view line) const
@@ -307,17 +367,55 @@ bool AddressSet::Contains(std::u16string_view line) const
 
 std::size_t AddressSet::Size() const
 {
-    return storage_->count;
+    const Storage& storage = *storage_;
+    if (storage.settled)
+        return storage.distinct;
+    return storage.count + static_cast<std::size_t>(storage.runs.KeyCount());
 }
 
 void AddressSet::Clear()
 {
-    *storage_ = Storage();
+    storage_ = std::make_unique<Storage>();
+}
+
+bool AddressSet::HasRuns() const
+{
+    return !storage_->runs.Empty();
+}
+
+std::uint64_t AddressSet::Settle(const StopFlag* stop)
+{
+    Storage& storage = *storage_;
+    if (storage.runs.Empty() || storage.settled)
+        return 0;
+    // The last lines become a run too; the arena's memory is not needed any more.
+    if (storage.count != 0)
+        storage.WriteRun(order_ == SetOrder::Descending);
+    storage.arena = KeyArena();
+    std::size_t distinct = 0;
+    bool stopped = false;
+    storage.runs.Merge(
+        order_ == SetOrder::Descending, ReadBudget(memoryLimit_), [&](std::string_view) {
+            stopped = ++distinct % stopCheckLines == 0 && stop != nullptr && stop->IsRequested();
+            return !stopped;
+        });
+    if (stopped)
+        return 0;
+    storage.distinct = distinct;
+    storage.settled = true;
+    return storage.runs.KeyCount() - distinct;
 }
 
 void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) const
 {
     Storage& storage = *storage_;
+    if (!storage.runs.Empty()) {
+        if (storage.count != 0)
+            storage.WriteRun(order_ == SetOrder::Descending);
+        storage.runs.Merge(order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
+                           [&](std::string_view key) { return visit(storage.Decode(key)); });
+        return;
+    }
     if (!storage.sorted)
         storage.Sort();
     const std::size_t count = storage.count;

@@ -1,6 +1,8 @@
 // A set of address lines in UTF-16 code-unit order, built for tens of millions of lines.
 #pragma once
 
+#include "engine/stop_flag.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,6 +23,10 @@ enum class SetOrder
 /// Two lines are equal when their UTF-16 code units are; lines are ordered by unsigned
 /// code-unit value, a proper prefix first (the order of std::u16string), or the reverse of
 /// that for a descending set. Not safe for use from two threads at once.
+///
+/// Under a memory limit, a set that would outgrow it writes the lines it holds to a temporary
+/// file as a sorted run and goes on empty; walking it merges the runs. Until Settle, Insert and
+/// Contains know only the lines since the last run, and Size counts a line once per run.
 class AddressSet
 {
 public:
@@ -36,8 +42,19 @@ public:
     /// Number of lines in the set.
     std::size_t Size() const;
     bool Empty() const { return Size() == 0; }
-    /// Removes every line and releases the memory they took.
+    /// Removes every line and releases the memory and the temporary file they took; the memory
+    /// limit stays.
     void Clear();
+    /// Keeps the set's memory to about limitBytes (0: no limit) by writing runs, from the next
+    /// Insert on. Writing a run throws ScratchFailure (engine/sorted_runs.h).
+    void SetMemoryLimit(std::uint64_t limitBytes) { memoryLimit_ = limitBytes; }
+    /// Whether the set has written runs since it was last cleared.
+    bool HasRuns() const;
+    /// Ends the inserts into a set that wrote runs: merges them once to count its distinct lines.
+    /// Returns the number of lines that Insert took as new but that repeat a line of an earlier
+    /// run; 0 for a set without runs, and when stop was requested meanwhile (the set is then
+    /// not settled).
+    std::uint64_t Settle(const StopFlag* stop);
     /// Calls visit for every line in the set's order until it returns false; the view is valid
     /// only during the call.
     void ForEach(const std::function<bool(std::u16string_view)>& visit) const;
@@ -46,6 +63,7 @@ public:
 private:
     struct Storage;
     SetOrder order_;
+    std::uint64_t memoryLimit_ = 0;
     std::unique_ptr<Storage> storage_;
 };
 

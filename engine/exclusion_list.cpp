@@ -13,22 +13,6 @@ constexpr std::size_t readChunkBytes = 256 * 1024;
 /// write in the same clock tick of the file system leaves them as they were.
 constexpr std::int64_t racyNanoseconds = 2'000'000'000;
 
-/// Reads the rest of file into bytes; false when a read fails or stop is requested while a
-/// pipe has no data.
-bool ReadWhole(os::InputFile& file, std::string& bytes, const StopFlag* stop)
-{
-    for (;;) {
-        const std::size_t used = bytes.size();
-        bytes.resize(used + readChunkBytes);
-        const std::ptrdiff_t count = file.Read(bytes.data() + used, readChunkBytes);
-        bytes.resize(used + static_cast<std::size_t>(count < 0 ? 0 : count));
-        if (count == os::InputFile::noDataYet && (stop == nullptr || !stop->IsRequested()))
-            continue;
-        if (count <= 0)
-            return count == 0;
-    }
-}
-
 /// The bytes up to the first 0x1A (end of text) or zero byte (end of the list).
 std::string_view TextPart(std::string_view bytes)
 {
@@ -63,13 +47,32 @@ bool IsSettled(const os::FileIdentity& identity, std::int64_t openedAt)
 
 } // namespace
 
-void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage)
+bool ReadRemainingBytes(os::InputFile& file, std::string& bytes, const StopFlag* stop)
+{
+    for (;;) {
+        const std::size_t used = bytes.size();
+        bytes.resize(used + readChunkBytes);
+        const std::ptrdiff_t count = file.Read(bytes.data() + used, readChunkBytes);
+        bytes.resize(used + static_cast<std::size_t>(count < 0 ? 0 : count));
+        if (count == os::InputFile::noDataYet && (stop == nullptr || !stop->IsRequested()))
+            continue;
+        if (count <= 0)
+            return count == 0;
+    }
+}
+
+void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage,
+                       ExclusionEntryLines* entryLines)
 {
     const std::u16string text = codePage.Decode(WithoutCrBeforeLf(TextPart(fileBytes)));
     std::u16string_view rest = text;
+    std::int64_t number = 0;
     while (!rest.empty()) {
         const std::size_t lf = rest.find(u'\n');
-        set.Insert(rest.substr(0, lf));
+        const std::u16string_view line = rest.substr(0, lf);
+        set.Insert(line);
+        if (entryLines != nullptr)
+            entryLines->try_emplace(std::u16string(line), ++number);
         if (lf == std::u16string_view::npos)
             return;
         rest.remove_prefix(lf + 1);
@@ -80,7 +83,7 @@ bool LoadExclusionList(AddressSet& set, const std::u16string& path)
 {
     os::InputFile file(path);
     std::string bytes;
-    if (!file.IsOpen() || !ReadWhole(file, bytes, nullptr))
+    if (!file.IsOpen() || !ReadRemainingBytes(file, bytes, nullptr))
         return false;
     AddExclusionLines(set, bytes, SystemCodePage());
     return true;
@@ -105,16 +108,23 @@ bool JobExclusions::Reload()
     if (identity && identity == loaded_)
         return true;
     std::string bytes;
-    if (!ReadWhole(file, bytes, stop_)) {
+    if (!ReadRemainingBytes(file, bytes, stop_)) {
         error_ = file.Error();
         return false;
     }
     lines_.Clear();
-    AddExclusionLines(lines_, bytes, SystemCodePage());
+    entryLines_.clear();
+    AddExclusionLines(lines_, bytes, SystemCodePage(), keepEntryLines_ ? &entryLines_ : nullptr);
     loaded_ = identity && IsSettled(*identity, openedAt) ? identity : std::nullopt;
     loadedForJob_ = !file.IsRegular();
     hasLoaded_ = true;
     return true;
+}
+
+std::int64_t JobExclusions::EntryLine(std::u16string_view line) const
+{
+    const auto found = entryLines_.find(std::u16string(line));
+    return found == entryLines_.end() ? 0 : found->second;
 }
 
 } // namespace trelvane

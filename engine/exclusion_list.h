@@ -6,17 +6,28 @@
 #include "engine/os/file.h"
 #include "engine/stop_flag.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace trelvane {
+
+/// The line number (from 1) of the first entry of each distinct exclusion line.
+using ExclusionEntryLines = std::unordered_map<std::u16string, std::int64_t>;
+
+/// Reads the rest of file into bytes; false when a read fails, or when stop is requested while
+/// a pipe has no data.
+bool ReadRemainingBytes(os::InputFile& file, std::string& bytes, const StopFlag* stop);
 
 /// Adds the lines of an exclusion file's raw bytes to set, as Windows text mode reads them
 /// (CR LF becomes LF, a lone CR stays, the first 0x1A ends the text), up to the first zero
 /// byte, decoded with codePage and split at LF: a last line without LF counts, a final LF adds
-/// no empty line, an empty line between two LFs adds the empty string.
-void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage);
+/// no empty line, an empty line between two LFs adds the empty string. entryLines, when given,
+/// receives the line number of each line's first entry.
+void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage,
+                       ExclusionEntryLines* entryLines = nullptr);
 
 /// Adds every line of the exclusion file at path to set (see AddExclusionLines), decoded with
 /// the system code page. Returns false, with set unchanged, when the file cannot be opened or
@@ -42,11 +53,18 @@ public:
     int Error() const { return error_; }
     /// Whether the lines last loaded hold one equal to line.
     bool Contains(std::u16string_view line) const { return lines_.Contains(line); }
+    /// Makes the following loads keep each line's entry number, for EntryLine.
+    void KeepEntryLines() { keepEntryLines_ = true; }
+    /// The line number of the first entry equal to line, 0 when unknown.
+    std::int64_t EntryLine(std::u16string_view line) const;
+    const std::u16string& Path() const { return path_; }
 
 private:
     std::u16string path_;
     const StopFlag* stop_;
     AddressSet lines_;
+    ExclusionEntryLines entryLines_;
+    bool keepEntryLines_ = false;
     std::optional<os::FileIdentity> loaded_;
     bool loadedForJob_ = false;
     bool hasLoaded_ = false;

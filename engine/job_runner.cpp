@@ -2,11 +2,14 @@
 #include "engine/job_runner.h"
 
 #include "engine/exclusion_list.h"
+#include "engine/hashed_exclusions.h"
 #include "engine/job_runner_test_hook.h"
 #include "engine/line_reader.h"
 #include "engine/notice.h"
+#include "engine/os/scratch_file.h"
 #include "engine/process_file.h"
 #include "engine/result_writer.h"
+#include "engine/sorted_runs.h"
 #include "engine/stop_flag.h"
 
 #include <atomic>
@@ -147,18 +150,23 @@ class InputStage
 {
 public:
     InputStage(AddressJobRecord& job, const StopFlag& stop)
-        : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop)
+        : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop),
+          hashed_(job.hashedExclusionPath)
     {
+        if (job.removalSink != nullptr)
+            exclusions_.KeepEntryLines();
     }
 
     // Counts and processes every input file; false when the job was stopped.
     bool Run()
     {
+        if (job_.useHashedExclusion && !LoadHashedList())
+            return false;
         for (const std::u16string& path : job_.inputPaths) {
             if (!RunFile(path) || stop_.IsRequested())
                 return false;
         }
-        return true;
+        return Settle();
     }
 
 private:
@@ -178,7 +186,8 @@ private:
             return false;
         const FileOutcome outcome =
             ProcessFile(job_, job_.ChosenSet(), path, ReportedCount(count.lines),
-                        job_.useExclusionFile ? &exclusions_ : nullptr, &stop_);
+                        job_.useExclusionFile ? &exclusions_ : nullptr, &stop_,
+                        job_.useHashedExclusion ? &hashed_ : nullptr);
         if (stop_.IsRequested())
             return false;
         if (!outcome.read.ok)
@@ -187,6 +196,18 @@ private:
             !Tell(u"输入文件在读取时被修改！" + path, stop_))
             return false;
         return !outcome.countSaturated || TellSaturationOnce();
+    }
+
+    // Counts the lines that repeat a line of another run, for a set that wrote runs; false when
+    // the job was stopped.
+    bool Settle()
+    {
+        const std::uint64_t repeats = job_.ChosenSet().Settle(&stop_);
+        if (stop_.IsRequested())
+            return false;
+        const std::int64_t filtered = job_.filteredCount + static_cast<std::int64_t>(repeats);
+        job_.filteredCount = ReportedCount(filtered);
+        return filtered <= maxReportedCount || TellSaturationOnce();
     }
 
     // Reloads the exclusion lines; false when the job was stopped. Without a list ever loaded
@@ -204,6 +225,21 @@ private:
         return Tell(u"读取排除文件失败！", stop_);
     }
 
+    // Loads the hashed list once for the job; false when the job was stopped. Without it the
+    // job cannot go on, as without its exclusion file.
+    bool LoadHashedList()
+    {
+        if (!hashed_.Load(&stop_)) {
+            if (stop_.IsRequested())
+                return false;
+            throw JobFailure{
+                FailureText(u"读取散列排除文件失败！", hashed_.Path(), hashed_.Error())};
+        }
+        for (const std::int64_t line : hashed_.SkippedLines())
+            job_.diagnostics.Note(DiagnosticKind::HashedListSkipped, hashed_.Path(), line);
+        return true;
+    }
+
     bool TellSaturationOnce()
     {
         if (saturationShown_)
@@ -215,6 +251,7 @@ private:
     AddressJobRecord& job_;
     const StopFlag& stop_;
     JobExclusions exclusions_;
+    HashedExclusions hashed_;
     bool exclusionFailureShown_ = false;
     bool saturationShown_ = false;
 };
@@ -244,6 +281,8 @@ void RunGuarded(Routine routine)
         return;
     } catch (const JobFailure& jobFailure) {
         failure = jobFailure.text;
+    } catch (const ScratchFailure& scratchFailure) {
+        failure = scratchFailure.text;
     } catch (const std::bad_alloc&) {
         failure = u"内存不足，作业已停止！";
     } catch (...) {
@@ -254,11 +293,22 @@ void RunGuarded(Routine routine)
 
 } // namespace
 
+std::uint64_t DefaultMemoryLimit()
+{
+    return os::PhysicalMemoryBytes() / 2;
+}
+
 void StartJob(const JobSettings& settings)
 {
     AddressJob.ascendingSet.Clear();
     AddressJob.descendingSet.Clear();
+    // The set gets three quarters: the rest is for the reader, the exclusions and the writer.
+    const std::uint64_t limit =
+        settings.memoryLimit != 0 ? settings.memoryLimit : DefaultMemoryLimit();
+    AddressJob.ascendingSet.SetMemoryLimit(limit / 4 * 3);
+    AddressJob.descendingSet.SetMemoryLimit(limit / 4 * 3);
     AddressJob.filteredCount = 0;
+    AddressJob.diagnostics.Clear();
     static_cast<JobSettings&>(AddressJob) = settings;
     Runner().stop.Reset();
     if (!Runner().Launch(&ProcessingThread))
@@ -282,6 +332,8 @@ void ProcessingThread(AddressJobRecord& job)
     }
     if (finished)
         job.report->OnProcessingFinished();
+    else if (job.ChosenSet().HasRuns())
+        job.ChosenSet().Clear(); // a stopped job gives the disk space of its runs back at once
 }
 
 void OutputThread(AddressJobRecord& job)

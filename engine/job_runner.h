@@ -5,6 +5,10 @@
 
 namespace trelvane {
 
+/// The memory limit of a job that sets none: half of the machine's physical memory (0, no
+/// limit, when that cannot be told).
+std::uint64_t DefaultMemoryLimit();
+
 /// Empties both sets, zeroes filteredCount, copies settings into AddressJob and starts the
 /// processing thread; returns at once. Shows "创建线程失败！" if the thread cannot start.
 ///
@@ -18,10 +22,13 @@ void StartJob(const JobSettings& settings);
 /// OnProcessingFinished. Shows "创建输出线程失败！" if the thread cannot start.
 void StartOutput(const OutputSettings& settings);
 
-/// The processing stage: counts and processes every input file, then OnProcessingFinished.
+/// The processing stage: counts and processes every input file, then OnProcessingFinished; a
+/// stopped job that wrote runs to temporary files empties its set, which removes them.
 void ProcessingThread(AddressJobRecord& job);
 
-/// The output stage: writes the chosen set.
+/// The output stage: writes the chosen set. A set that wrote runs keeps its temporary file (whose
+/// name is already gone) until the next StartJob or the end of the process: after
+/// OnOutputFinished the record belongs to the front end.
 void OutputThread(AddressJobRecord& job);
 
 /// Asks the running job, if any, to stop soon: it then sends no further reports or notices, and

@@ -56,6 +56,7 @@ void HandOverLines(LineCutter& cutter, const CodePage& codePage, std::u16string&
             NormaliseLine(cut.bytes, codePage, text);
         line.number = cut.number;
         line.text = text;
+        line.bytes = cut.bytes;
         line.overLong = cut.overLong;
         step(line);
     }

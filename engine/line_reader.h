@@ -23,6 +23,7 @@ struct ReadLine
 {
     std::int64_t number = 0;  ///< number of the line in its file, from 1
     std::u16string_view text; ///< the address line; empty when overLong; valid during the call
+    std::string_view bytes;   ///< the line's bytes without its LF; empty when overLong
     bool overLong = false;    ///< the line was longer than maxLineBytes and is not given
 };
 

@@ -3,6 +3,7 @@
 
 #include "engine/address_job.h"
 #include "engine/exclusion_list.h"
+#include "engine/hashed_exclusions.h"
 #include "engine/line_reader.h"
 #include "engine/stop_flag.h"
 
@@ -21,11 +22,14 @@ struct FileOutcome
 
 /// Runs every line of the file at path, read in the system code page, through the
 /// delete-suffix rule (when deleteSuffixes), the exclusion rule (when useExclusionFile and
-/// exclusions is given; reloaded by the caller), then into target. Adds 1 to
+/// exclusions is given; reloaded by the caller), the hashed list (when given), then into
+/// target. Counts the input findings of every line in job.diagnostics, and tells
+/// job.removalSink, when set, the fate of every line. Adds 1 to
 /// job.filteredCount for every dropped, duplicate or over-long line, and reports every line
 /// that reaches target, new or duplicate, with OnLineProcessed; totalLines 0 means unknown.
 /// Counts in 64 bits; filteredCount stops at maxReportedCount. Returns how reading ended.
 FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
-                        int totalLines, const JobExclusions* exclusions, const StopFlag* stop);
+                        int totalLines, const JobExclusions* exclusions, const StopFlag* stop,
+                        const HashedExclusions* hashed = nullptr);
 
 } // namespace trelvane

@@ -248,8 +248,12 @@ private:
             job_.report->OnOutputProgress(total, ReportedCount(++position));
             if (Stopped())
                 return false;
-            if (line.empty() || !IsKept(job_, line))
+            if (line.empty() || !IsKept(job_, line)) {
+                if (job_.removalSink != nullptr)
+                    job_.removalSink->OnLineSkipped(
+                        line.empty() ? RemovalReason::Empty : RemovalReason::NotKeptSuffix, line);
                 return true;
+            }
             ok = WriteLine(line);
             return ok;
         });

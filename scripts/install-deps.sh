@@ -4,7 +4,7 @@
 #   --no-gui  only what the engine and the command-line tool need
 #   --deb     also what building and checking the .deb needs
 set -eu
-packages="build-essential cmake ninja-build pkg-config libicu-dev libgtest-dev time bash-completion locales"
+packages="build-essential cmake ninja-build pkg-config libicu-dev libssl-dev libgtest-dev time bash-completion locales"
 gui=yes
 for option in "$@"; do
     case "$option" in

@@ -2,6 +2,8 @@
 // so that every name Windows allows works, whatever the ANSI code page.
 #include "engine/os/file.h"
 
+#include "engine/os/errno_win32.h"
+
 #include <windows.h>
 // <windows.h> names ReplaceFileW so; the file layer's own ReplaceFile is meant here.
 #undef ReplaceFile
@@ -31,29 +33,6 @@ const wchar_t* WidePath(const std::u16string& path)
 HANDLE HandleOf(int fd)
 {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-// The errno value for the failures of the Win32 calls made here.
-int ErrnoOf(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_NOT_SAME_DEVICE:
-        return EXDEV;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    default:
-        return EIO;
-    }
 }
 
 // FILETIME counts 100 ns steps from 1601; the engine's clock counts nanoseconds from 1970.

@@ -31,10 +31,11 @@ check()
 
 check '--split' trelvane-cli --spl
 check '--test-addresses --test-interval' trelvane-cli -q --test-
-check '-- --delete-suffixes --descending --exclude --help --keep-suffixes --output --quiet --split --test-addresses --test-interval --version -h -o -q' \
+check '-- --case-variants --delete-suffixes --descending --exclude --exclude-hashed --help --keep-suffixes --memory-limit --output --quiet --report --split --test-addresses --test-interval --version -h -o -q' \
     trelvane-cli -
 check 'list.txt' trelvane-cli -o l
 check 'list.txt' trelvane-cli --exclude l
+check 'list.txt' trelvane-cli --report l
 check 'list.txt other.txt sub' trelvane-cli --exclude=''
 check '' trelvane-cli --split ''
 check '' trelvane-cli --delete-suffixes ''

@@ -80,11 +80,14 @@ signal_in_processing() {
     expect_names out out.txt out.txt.part1.txt out.txt.part2.txt
 }
 
-# Stops a job with signal $1 once its first temporary output file exists.
+# Stops a job with signal $1 once its first temporary output file exists; further arguments
+# go to the tool.
 signal_in_output() {
+    local signal=$1
+    shift
     earlier_run out
     addresses 300000 > input.txt
-    "$cli" -q --split 100 -o out/out.txt input.txt 2> stderr &
+    "$cli" -q "$@" --split 100 -o out/out.txt input.txt 2> stderr &
     local pid=$!
     local waited=0
     until compgen -G 'out/.out.txt*.tmp' > /dev/null; do
@@ -92,11 +95,16 @@ signal_in_output() {
         waited=$((waited + 1))
         [ "$waited" -lt 5000 ] || break
     done
-    kill -"$1" "$pid"
+    kill -"$signal" "$pid"
     wait "$pid"
     status=$?
     expect_earlier_run out
     expect_names out out.txt out.txt.part1.txt out.txt.part2.txt
+}
+
+# Lines of user<n>@example.com in a scrambled order, each of 1500 numbers about four times.
+scrambled_addresses() {
+    awk 'BEGIN { for (i = 1; i <= 6000; ++i) printf "user%d@example.com\n", i * 7919 % 1500 }'
 }
 
 # Makes locale $1 with codeset $2 in a folder of its own; skips when this system cannot.
@@ -167,6 +175,61 @@ sigterm_in_output)
 sighup_in_output)
     signal_in_output HUP
     expect_status "$status" 129
+    ;;
+spill_same_as_memory)
+    # Thousands of runs under a limit of a few kilobytes: the same files and the same counts as
+    # in memory, in both orders, and nothing left in TMPDIR.
+    mkdir tmp
+    export TMPDIR=$work/tmp
+    scrambled_addresses > input.txt
+    printf 'user7@example.com\n\n\nuser1499@example.com\n' > second.txt
+    for order in "" --descending; do
+        "$cli" $order --split 700 -o memory.txt input.txt second.txt > memory.stdout 2>> stderr
+        expect_status $? 0
+        "$cli" $order --memory-limit 4K --split 700 -o runs.txt input.txt second.txt \
+            > runs.stdout 2>> stderr
+        expect_status $? 0
+        for volume in "" .part1.txt .part2.txt; do
+            cmp -s memory.txt$volume runs.txt$volume || fail "runs.txt$volume differs ($order)"
+        done
+        cmp -s memory.stdout runs.stdout || fail "counts differ ($order): $(cat runs.stdout)"
+        grep -qF '过滤数量：4503条 处理后数量：1500条' runs.stdout || fail "counts: $(cat runs.stdout)"
+    done
+    [ ! -s stderr ] || fail "stderr not empty: $(cat stderr)"
+    [ -z "$(ls -A tmp)" ] || fail "tmp holds $(ls -A tmp)"
+    ;;
+spill_folder_missing)
+    earlier_run out
+    scrambled_addresses > input.txt
+    TMPDIR=$work/missing "$cli" --memory-limit 4K -o out/out.txt input.txt > stdout 2> stderr
+    expect_status $? 1
+    expect_stderr_has "写入临时文件失败！$work/missing: No such file or directory"
+    expect_earlier_run out
+    expect_names out out.txt out.txt.part1.txt out.txt.part2.txt
+    ;;
+spill_file_size_limit)
+    # A temporary file that cannot grow, as on a full disk: told, no output, nothing left.
+    earlier_run out
+    mkdir tmp
+    addresses 20000 > input.txt
+    (
+        trap '' XFSZ
+        ulimit -f 64
+        TMPDIR=$work/tmp exec "$cli" --memory-limit 4K -o out/out.txt input.txt > stdout 2> stderr
+    )
+    expect_status $? 1
+    expect_stderr_has "写入临时文件失败！$work/tmp: File too large"
+    expect_earlier_run out
+    expect_names out out.txt out.txt.part1.txt out.txt.part2.txt
+    [ -z "$(ls -A tmp)" ] || fail "tmp holds $(ls -A tmp)"
+    ;;
+sigint_in_merge)
+    # Ctrl-C while the runs are merged into the output.
+    mkdir tmp
+    export TMPDIR=$work/tmp
+    signal_in_output INT --memory-limit 64K
+    expect_status "$status" 130
+    [ -z "$(ls -A tmp)" ] || fail "tmp holds $(ls -A tmp)"
     ;;
 sighup_ignored)
     # Under nohup a hangup does not stop the job.

@@ -220,6 +220,39 @@ TEST(AddressSet, MatchesStdSetOnRandomLines)
     }
 }
 
+// Under a memory limit of a few kilobytes the set writes many runs; repeats across runs are
+// found when it is settled, and its walk is that of a set without a limit.
+TEST(AddressSet, UnderATinyMemoryLimitMergesItsRunsLikeStdSet)
+{
+    const std::u16string longLine(70000, u'\u4e2d'); // longer than a run's reading buffer
+    for (const std::uint64_t limit : {4096u, 65536u}) {
+        for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
+            SCOPED_TRACE(testing::Message()
+                         << limit << (order == SetOrder::Ascending ? " asc" : " desc"));
+            std::mt19937 random(7);
+            AddressSet set(order);
+            set.SetMemoryLimit(limit);
+            std::set<std::u16string> reference;
+            std::uint64_t takenAsNew = 0;
+            for (int i = 0; i < 6000; ++i) {
+                const std::u16string line = i == 2000 || i == 4000 ? longLine : RandomLine(random);
+                reference.insert(line);
+                takenAsNew += set.Insert(line) ? 1 : 0;
+            }
+            ASSERT_TRUE(set.HasRuns());
+            const std::uint64_t repeats = set.Settle(nullptr);
+            EXPECT_EQ(takenAsNew - repeats, reference.size());
+            EXPECT_EQ(set.Size(), reference.size());
+            const Lines expected(reference.begin(), reference.end());
+            EXPECT_EQ(test::LinesOf(set),
+                      order == SetOrder::Ascending ? expected : Reversed(expected));
+            set.Clear();
+            EXPECT_FALSE(set.HasRuns());
+            EXPECT_TRUE(test::LinesOf(set).empty());
+        }
+    }
+}
+
 // Lines in the order of their numbers; they share long prefixes, in ten groups.
 std::u16string NumberedLine(unsigned number)
 {

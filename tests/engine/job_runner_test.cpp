@@ -456,6 +456,35 @@ TEST_F(JobRunnerTest, FilteredCountSaturatesAndIsToldOnce)
     EXPECT_EQ(report.Calls().back(), "finished 2147483647 2");
 }
 
+// A job whose set outgrows a limit of a few kilobytes writes many runs; the output and both
+// counts are those of the same job in memory, repeats across runs and files included.
+TEST_F(JobRunnerTest, JobBeyondItsMemoryLimitGivesTheSameResultAsInMemory)
+{
+    std::string first, second;
+    for (int i = 0; i < 3000; ++i)
+        first += "user" + std::to_string(i * 7919 % 2000) + "@x.example\n";
+    for (int i = 0; i < 1000; ++i)
+        second += "user" + std::to_string(i * 13 % 2500) + "@y.example\n";
+    second += "user5@x.example\n";
+    AddressJob.inputPaths = {Input("1.txt", first), Input("2.txt", second)};
+    for (const SortOrder order : {sortAscending, sortDescending}) {
+        JobSettings settings;
+        settings.sortOrder = order;
+        ChainingReport inMemory(Output("memory.txt"));
+        Run(inMemory, settings);
+        settings.memoryLimit = 4096;
+        ChainingReport inRuns(Output("runs.txt"));
+        Run(inRuns, settings);
+
+        // 1000 repeats in the first file, 1 in the second; 2000 + 1000 distinct lines.
+        EXPECT_EQ(inMemory.Calls().back(), "finished 1001 3000");
+        EXPECT_EQ(inRuns.Calls().back(), "finished 1001 3000");
+        EXPECT_EQ(Out("runs.txt"), Out("memory.txt"));
+        EXPECT_TRUE(AddressJob.ChosenSet().HasRuns());
+    }
+    EXPECT_TRUE(notices.Texts().empty());
+}
+
 TEST(ReportedCount, SaturatesAtTheLargestInt)
 {
     EXPECT_EQ(ReportedCount(0), 0);

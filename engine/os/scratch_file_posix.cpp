@@ -1,0 +1,73 @@
+// POSIX implementation of the temporary file: mkstemp, then unlink at once.
+#include "engine/os/scratch_file.h"
+
+#include "engine/code_page.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace trelvane::os {
+
+ScratchFile::~ScratchFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool ScratchFile::Create()
+{
+    const char* folder = std::getenv("TMPDIR");
+    std::string bytes = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    folder_ = FromSystemBytes(bytes);
+    std::string name = bytes + "/trelvane-XXXXXX";
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = errno;
+        return false;
+    }
+    ::unlink(name.c_str());
+    return true;
+}
+
+bool ScratchFile::Append(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            error_ = written < 0 ? errno : ENOSPC;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t count = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
+        if (count >= 0)
+            return count;
+        if (errno != EINTR) {
+            error_ = errno;
+            return -1;
+        }
+    }
+}
+
+std::uint64_t PhysicalMemoryBytes()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+} // namespace trelvane::os

@@ -1,0 +1,66 @@
+// Sorted runs of byte keys in one temporary file, and the merge that reads them back as one.
+#pragma once
+
+#include "engine/os/scratch_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trelvane {
+
+/// A temporary file could not be made, written or read: the job cannot go on. text says what
+/// failed, in which folder and why.
+struct ScratchFailure
+{
+    std::u16string text;
+};
+
+/// Runs of keys, each sorted and free of repeats, one after another in one temporary file.
+class SortedRuns
+{
+public:
+    SortedRuns();
+    ~SortedRuns();
+    SortedRuns(const SortedRuns&) = delete;
+    SortedRuns& operator=(const SortedRuns&) = delete;
+
+    /// Appends a run: keys must come in the order in which Merge is to walk them. The file is
+    /// made on the first call. Throws ScratchFailure.
+    void BeginRun();
+    void Add(std::string_view key);
+    void EndRun();
+
+    bool Empty() const { return runs_.empty(); }
+    /// Keys written over all runs, repeats across runs included.
+    std::uint64_t KeyCount() const { return keyCount_; }
+
+    /// Calls visit for every distinct key of all runs, in order (keys compared as unsigned
+    /// bytes, the reverse when descending), until it returns false; the view is valid only
+    /// during the call. Reading buffers share about readBudget bytes. Throws ScratchFailure.
+    void Merge(bool descending, std::size_t readBudget,
+               const std::function<bool(std::string_view)>& visit);
+
+private:
+    struct Run
+    {
+        std::uint64_t offset = 0;
+        std::uint64_t bytes = 0;
+    };
+    class Reader;
+
+    void Flush();
+    [[noreturn]] void Fail(std::u16string_view message) const;
+
+    std::unique_ptr<os::ScratchFile> file_;
+    std::vector<Run> runs_;
+    std::string pending_;
+    std::uint64_t written_ = 0;
+    std::uint64_t keyCount_ = 0;
+};
+
+} // namespace trelvane
