@@ -2,6 +2,7 @@
 #include "engine/os/file.h"
 
 #include "engine/code_page.h"
+#include "engine/os/write_all_posix.h"
 
 #include <atomic>
 #include <cerrno>
@@ -157,18 +158,10 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
 
 bool OutputFile::Write(const char* data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t count = ::write(fd_, data, size);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0) {
-            error_ = count < 0 ? errno : EIO;
-            return false;
-        }
-        data += count;
-        size -= static_cast<std::size_t>(count);
-    }
-    return true;
+    const int error = WriteAll(fd_, data, size);
+    if (error != 0)
+        error_ = error;
+    return error == 0;
 }
 
 bool OutputFile::Close()

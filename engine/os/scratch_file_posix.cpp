@@ -2,6 +2,7 @@
 #include "engine/os/scratch_file.h"
 
 #include "engine/code_page.h"
+#include "engine/os/write_all_posix.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -34,18 +35,10 @@ bool ScratchFile::Create()
 
 bool ScratchFile::Append(const char* data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(fd_, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            error_ = written < 0 ? errno : ENOSPC;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
+    const int error = WriteAll(fd_, data, size);
+    if (error != 0)
+        error_ = error;
+    return error == 0;
 }
 
 std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size)
