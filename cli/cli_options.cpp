@@ -198,8 +198,7 @@ std::u16string FilePath(const std::u16string& argument)
 // job, which reads it once.
 std::u16string CheckExclusionFile(std::u16string_view option, const std::u16string& path)
 {
-    const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
-    if (identity && !identity->isRegular && !identity->isDirectory)
+    if (os::IsReadOnce(path))
         return {};
     os::InputFile file(path);
     char byte = 0;

@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -138,13 +137,6 @@ struct JobFailure
     std::u16string text;
 };
 
-// Whether path names a file whose bytes can be read only once (a pipe, a FIFO, a device).
-bool IsStreamed(const std::u16string& path)
-{
-    const std::optional<os::FileIdentity> identity = os::IdentityOf(path);
-    return identity && !identity->isRegular && !identity->isDirectory;
-}
-
 // The processing stage over the input files, with the notices it gives at most once a job.
 class InputStage
 {
@@ -173,7 +165,7 @@ private:
     // A regular file is counted, then read; a pipe is read once, its count unknown till then.
     bool RunFile(const std::u16string& path)
     {
-        const bool streamed = IsStreamed(path);
+        const bool streamed = os::IsReadOnce(path);
         LineCount count;
         if (!streamed) {
             count = CountLines(path, &stop_);

@@ -103,6 +103,13 @@ private:
 /// The identity of the file at path, or nullopt when it cannot be taken.
 std::optional<FileIdentity> IdentityOf(const std::u16string& path);
 
+/// Whether path names a file whose bytes can be read only once: a pipe, a FIFO, a device.
+inline bool IsReadOnce(const std::u16string& path)
+{
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    return identity && !identity->isRegular && !identity->isDirectory;
+}
+
 /// The path under which trelvane-cli opens its standard input as an input file ("-" on its
 /// command line); reading it is reading a file that is not regular, unless the input is one.
 std::u16string StandardInputPath();
