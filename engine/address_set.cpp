@@ -55,25 +55,35 @@ std::uint64_t HashRound(std::uint64_t hash, std::uint64_t word)
     return std::rotl(hash, 27) * prime1 + prime3;
 }
 
-// A multiply-rotate hash over the line's code units, 8 bytes at a time; the length takes part,
-// so lines that differ only by trailing NUL units differ. It works on the line itself, not on
-// its key, so that the index slot can be fetched while the key is being encoded.
+// A multiply-rotate hash over the line's code units, in two independent lanes of 8 bytes so that
+// their multiplications overlap; the length takes part, so lines that differ only by trailing NUL
+// units differ. It works on the line itself, not on its key, so that it can be taken (and the
+// index asked for) before the key is encoded.
 std::uint32_t HashLine(std::u16string_view line)
 {
     const auto* bytes = reinterpret_cast<const char*>(line.data());
     const std::size_t size = line.size() * sizeof(char16_t);
-    std::uint64_t hash = prime3 ^ (size * prime1);
+    std::uint64_t first = prime3 ^ (size * prime1);
+    std::uint64_t second = prime2;
     std::size_t at = 0;
-    for (; at + 8 <= size; at += 8) {
+    for (; at + 16 <= size; at += 16) {
+        std::uint64_t words[2];
+        std::memcpy(words, bytes + at, 16);
+        first = HashRound(first, words[0]);
+        second = HashRound(second, words[1]);
+    }
+    if (at + 8 <= size) {
         std::uint64_t word;
         std::memcpy(&word, bytes + at, 8);
-        hash = HashRound(hash, word);
+        first = HashRound(first, word);
+        at += 8;
     }
     if (at < size) {
         std::uint64_t tail = 0;
         std::memcpy(&tail, bytes + at, size - at);
-        hash = HashRound(hash, tail);
+        second = HashRound(second, tail);
     }
+    std::uint64_t hash = first ^ std::rotl(second, 29);
     hash ^= hash >> 33;
     hash *= prime2;
     hash ^= hash >> 29;
@@ -191,7 +201,7 @@ struct AddressSet::Storage
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
     void GrowIndex();
-    bool Insert(std::u16string_view line, std::uint64_t limit, bool descending);
+    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t limit, bool descending);
     bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
     void WriteRun(bool descending);
     void Sort();
@@ -271,16 +281,16 @@ void AddressSet::Storage::GrowIndex()
     }
 }
 
-bool AddressSet::Storage::Insert(std::u16string_view line, std::uint64_t limit, bool descending)
+bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t limit,
+                                 bool descending)
 {
     EnsureIndex();
-    const std::uint32_t hash = HashLine(line);
     const Probe probe = Find(line, hash);
     if (*probe.slot != 0)
         return false;
     if (limit != 0 && count != 0 && WouldOutgrow(probe.key.size(), limit)) {
         WriteRun(descending);
-        return Insert(line, limit, descending);
+        return Insert(line, hash, limit, descending);
     }
     // Keep the load factor at or below one half. Growing comes before appending, so that a
     // failure leaves every key of the arena counted and indexed.
@@ -330,12 +340,13 @@ void AddressSet::Storage::WriteRun(bool descending)
     sorted = true;
 }
 
-// Puts the granules in ascending key order. The index goes first, to keep the peak memory down.
+// Puts the granules in ascending key order. The sort entries take the index's memory, whose
+// pages are already touched: at a load of one half it has room for them.
 void AddressSet::Storage::Sort()
 {
-    index.Release();
-    LargeBuffer entryBuffer;
-    entryBuffer.Allocate(count * sizeof(addresskey::SortEntry));
+    LargeBuffer entryBuffer = std::move(index);
+    if (entryBuffer.size() < count * sizeof(addresskey::SortEntry))
+        entryBuffer.Allocate(count * sizeof(addresskey::SortEntry));
     auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
     auto* next = entries;
     arena.ForEachKey([&next](std::uint32_t granule, std::string_view key) {
@@ -352,9 +363,31 @@ AddressSet::AddressSet(SetOrder order) : order_(order), storage_(std::make_uniqu
 
 AddressSet::~AddressSet() = default;
 
-bool AddressSet::Insert(std::u16string_view line)
+bool AddressSet::Insert(std::u16string_view line, std::uint32_t hash)
 {
-    return storage_->Insert(line, memoryLimit_, order_ == SetOrder::Descending);
+    return storage_->Insert(line, hash, memoryLimit_, order_ == SetOrder::Descending);
+}
+
+std::uint32_t AddressSet::HashOf(std::u16string_view line)
+{
+    return HashLine(line);
+}
+
+void AddressSet::Prefetch(std::uint32_t hash) const
+{
+    const Storage& storage = *storage_;
+    if (storage.index.data() != nullptr)
+        __builtin_prefetch(storage.Slots() + (hash & storage.slotMask));
+}
+
+void AddressSet::PrefetchMatch(std::uint32_t hash) const
+{
+    const Storage& storage = *storage_;
+    if (storage.index.data() == nullptr)
+        return;
+    const std::uint64_t entry = storage.Slots()[hash & storage.slotMask];
+    if (entry != 0 && (entry >> 32) == hash)
+        storage.arena.Prefetch(static_cast<std::uint32_t>(entry));
 }
 
 bool AddressSet::Contains(std::u16string_view line) const

@@ -36,7 +36,18 @@ public:
     AddressSet& operator=(const AddressSet&) = delete;
 
     /// Adds line; returns true when the set did not hold it yet.
-    bool Insert(std::u16string_view line);
+    bool Insert(std::u16string_view line) { return Insert(line, HashOf(line)); }
+    /// Insert with the line's HashOf already taken.
+    bool Insert(std::u16string_view line, std::uint32_t hash);
+    /// The hash under which the set files line.
+    static std::uint32_t HashOf(std::u16string_view line);
+    /// Asks for the index entry that inserting a line of this hash reads first. A caller that
+    /// asks some lines ahead, then asks PrefetchMatch a few lines later, finds both in cache when
+    /// it inserts: a random memory access per line is what limits a big set.
+    void Prefetch(std::uint32_t hash) const;
+    /// Asks for the stored line that the index entry of hash points at, when it has that hash;
+    /// meant for after Prefetch has brought the entry in.
+    void PrefetchMatch(std::uint32_t hash) const;
     /// Whether the set holds a line equal to line.
     bool Contains(std::u16string_view line) const;
     /// Number of lines in the set.
