@@ -92,19 +92,24 @@ std::uint32_t HashLine(std::u16string_view line)
 }
 
 /// Length-prefixed keys (LEB128 lengths) one after another in one buffer, which grows without
-/// copying; a key is named by the granule it starts on.
+/// copying, each after its 8-byte tag when the arena keeps tags; a key is named by the granule
+/// its record starts on.
 class KeyArena
 {
 public:
-    std::uint32_t Append(std::string_view key);
+    /// Whether keys carry tags; set while the arena is empty.
+    void KeepTags(bool tagged) { tagBytes_ = tagged ? sizeof(std::uint64_t) : 0; }
+    std::uint32_t Append(std::string_view key, std::uint64_t tag);
     /// Bytes taken by keys so far, including what appending a key of keyBytes would take.
     std::size_t BytesAfter(std::size_t keyBytes) const
     {
-        return used_ + maxLengthFieldBytes + keyBytes + keyPadding;
+        return used_ + tagBytes_ + maxLengthFieldBytes + keyBytes + keyPadding;
     }
     /// Forgets every key but keeps the buffer, whose pages are then reused without new faults.
     void Reset() { used_ = granuleBytes; }
     std::string_view KeyAt(std::uint32_t granule) const;
+    /// The tag of the key at granule; 0 when the arena keeps no tags.
+    std::uint64_t TagAt(std::uint32_t granule) const;
     /// Asks for the cache lines of the key at granule: most keys fit in prefetchSpan bytes, and
     /// about half of them cross a cache line.
     void Prefetch(std::uint32_t granule) const
@@ -120,20 +125,23 @@ private:
     const char* Base() const { return static_cast<const char*>(buffer_.data()); }
 
     LargeBuffer buffer_;
+    std::size_t tagBytes_ = 0;
     // Granule 0 is never used, so index entries (hash, granule) are never 0.
     std::size_t used_ = granuleBytes;
 };
 
-std::uint32_t KeyArena::Append(std::string_view key)
+std::uint32_t KeyArena::Append(std::string_view key, std::uint64_t tag)
 {
     std::size_t length = key.size();
-    const std::size_t needed = used_ + maxLengthFieldBytes + length + keyPadding;
+    const std::size_t needed = BytesAfter(length);
     if (needed > maxArenaBytes)
         throw std::length_error("address set cannot hold more text");
     if (needed > buffer_.size())
         buffer_.Grow(
             std::max({needed, std::min(2 * buffer_.size(), maxArenaBytes), firstArenaBytes}));
     auto* out = static_cast<unsigned char*>(buffer_.data()) + used_;
+    std::memcpy(out, &tag, tagBytes_);
+    out += tagBytes_;
     for (; length >= 0x80; length >>= 7)
         *out++ = static_cast<unsigned char>(0x80 | (length & 0x7F));
     *out++ = static_cast<unsigned char>(length);
@@ -147,7 +155,8 @@ std::uint32_t KeyArena::Append(std::string_view key)
 
 std::string_view KeyArena::KeyAt(std::uint32_t granule) const
 {
-    const auto* next = reinterpret_cast<const unsigned char*>(Base()) + granule * granuleBytes;
+    const auto* next =
+        reinterpret_cast<const unsigned char*>(Base()) + granule * granuleBytes + tagBytes_;
     std::size_t length = 0;
     for (unsigned shift = 0;; shift += 7) {
         const unsigned byte = *next++;
@@ -156,6 +165,13 @@ std::string_view KeyArena::KeyAt(std::uint32_t granule) const
             break;
     }
     return {reinterpret_cast<const char*>(next), length};
+}
+
+std::uint64_t KeyArena::TagAt(std::uint32_t granule) const
+{
+    std::uint64_t tag = 0;
+    std::memcpy(&tag, Base() + granule * granuleBytes, tagBytes_);
+    return tag;
 }
 
 template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
@@ -201,7 +217,8 @@ struct AddressSet::Storage
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
     void GrowIndex();
-    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t limit, bool descending);
+    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+                std::uint64_t& firstTag, std::uint64_t limit, bool descending);
     bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
     void WriteRun(bool descending);
     void Sort();
@@ -281,23 +298,25 @@ void AddressSet::Storage::GrowIndex()
     }
 }
 
-bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t limit,
-                                 bool descending)
+bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+                                 std::uint64_t& firstTag, std::uint64_t limit, bool descending)
 {
     EnsureIndex();
     const Probe probe = Find(line, hash);
-    if (*probe.slot != 0)
+    if (*probe.slot != 0) {
+        firstTag = arena.TagAt(static_cast<std::uint32_t>(*probe.slot));
         return false;
+    }
     if (limit != 0 && count != 0 && WouldOutgrow(probe.key.size(), limit)) {
         WriteRun(descending);
-        return Insert(line, hash, limit, descending);
+        return Insert(line, hash, tag, firstTag, limit, descending);
     }
     // Keep the load factor at or below one half. Growing comes before appending, so that a
     // failure leaves every key of the arena counted and indexed.
     const bool grow = 2 * (count + 1) > slotMask + 1;
     if (grow)
         GrowIndex();
-    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key);
+    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key, tag);
     ++count;
     if (grow)
         Place(entry);
@@ -330,7 +349,7 @@ void AddressSet::Storage::WriteRun(bool descending)
     runs.BeginRun();
     for (std::size_t step = 0; step < count; ++step) {
         const std::uint32_t granule = Order()[descending ? count - 1 - step : step];
-        runs.Add(arena.KeyAt(granule));
+        runs.Add(arena.KeyAt(granule), arena.TagAt(granule));
     }
     runs.EndRun();
     arena.Reset();
@@ -365,7 +384,21 @@ AddressSet::~AddressSet() = default;
 
 bool AddressSet::Insert(std::u16string_view line, std::uint32_t hash)
 {
-    return storage_->Insert(line, hash, memoryLimit_, order_ == SetOrder::Descending);
+    std::uint64_t firstTag = 0;
+    return Insert(line, hash, 0, firstTag);
+}
+
+bool AddressSet::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+                        std::uint64_t& firstTag)
+{
+    return storage_->Insert(line, hash, tag, firstTag, memoryLimit_,
+                            order_ == SetOrder::Descending);
+}
+
+void AddressSet::KeepTags(bool tagged)
+{
+    tagged_ = tagged;
+    storage_->arena.KeepTags(tagged);
 }
 
 std::uint32_t AddressSet::HashOf(std::u16string_view line)
@@ -409,6 +442,7 @@ std::size_t AddressSet::Size() const
 void AddressSet::Clear()
 {
     storage_ = std::make_unique<Storage>();
+    storage_->arena.KeepTags(tagged_);
 }
 
 bool AddressSet::HasRuns() const
@@ -416,7 +450,7 @@ bool AddressSet::HasRuns() const
     return !storage_->runs.Empty();
 }
 
-std::uint64_t AddressSet::Settle(const StopFlag* stop)
+std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat)
 {
     Storage& storage = *storage_;
     if (storage.runs.Empty() || storage.settled)
@@ -425,13 +459,28 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop)
     if (storage.count != 0)
         storage.WriteRun(order_ == SetOrder::Descending);
     storage.arena = KeyArena();
+    storage.arena.KeepTags(tagged_);
+    std::size_t lines = 0;
     std::size_t distinct = 0;
     bool stopped = false;
+    const auto goOn = [&] {
+        stopped = ++lines % stopCheckLines == 0 && stop != nullptr && stop->IsRequested();
+        return !stopped;
+    };
+    SortedRuns::VisitRepeat visitRepeat;
+    if (repeat) {
+        visitRepeat = [&](std::string_view key, std::uint64_t tag, std::uint64_t firstTag) {
+            repeat(storage.Decode(key), tag, firstTag);
+            return goOn();
+        };
+    }
     storage.runs.Merge(
-        order_ == SetOrder::Descending, ReadBudget(memoryLimit_), [&](std::string_view) {
-            stopped = ++distinct % stopCheckLines == 0 && stop != nullptr && stop->IsRequested();
-            return !stopped;
-        });
+        order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
+        [&](std::string_view, std::uint64_t) {
+            ++distinct;
+            return goOn();
+        },
+        visitRepeat);
     if (stopped)
         return 0;
     storage.distinct = distinct;
@@ -441,12 +490,24 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop)
 
 void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) const
 {
+    Walk([&visit](std::u16string_view line, std::uint64_t) { return visit(line); });
+}
+
+void AddressSet::ForEachTagged(const VisitTagged& visit) const
+{
+    Walk(visit);
+}
+
+template <typename Visit> void AddressSet::Walk(const Visit& visit) const
+{
     Storage& storage = *storage_;
     if (!storage.runs.Empty()) {
         if (storage.count != 0)
             storage.WriteRun(order_ == SetOrder::Descending);
         storage.runs.Merge(order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
-                           [&](std::string_view key) { return visit(storage.Decode(key)); });
+                           [&](std::string_view key, std::uint64_t tag) {
+                               return visit(storage.Decode(key), tag);
+                           });
         return;
     }
     if (!storage.sorted)
@@ -459,7 +520,8 @@ void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) 
     for (std::size_t step = 0; step < count; ++step) {
         if (step + prefetchDistance < count)
             storage.arena.Prefetch(granuleAt(step + prefetchDistance));
-        if (!visit(storage.Decode(storage.arena.KeyAt(granuleAt(step)))))
+        const std::uint32_t granule = granuleAt(step);
+        if (!visit(storage.Decode(storage.arena.KeyAt(granule)), storage.arena.TagAt(granule)))
             return;
     }
 }

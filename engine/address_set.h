@@ -39,6 +39,14 @@ public:
     bool Insert(std::u16string_view line) { return Insert(line, HashOf(line)); }
     /// Insert with the line's HashOf already taken.
     bool Insert(std::u16string_view line, std::uint32_t hash);
+    /// Insert that stores tag with a new line; for a line held already, sets firstTag to the tag
+    /// stored with it (0 in a set that keeps no tags).
+    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+                std::uint64_t& firstTag);
+    /// Whether lines carry a tag, a number chosen by the inserter (such as where the line was
+    /// read) that the set hands back for repeats and walks; called while the set is empty, it
+    /// holds until changed, across Clear. Tags take 8 bytes a line.
+    void KeepTags(bool tagged);
     /// The hash under which the set files line.
     static std::uint32_t HashOf(std::u16string_view line);
     /// Asks for the index entry that inserting a line of this hash reads first. A caller that
@@ -61,20 +69,28 @@ public:
     void SetMemoryLimit(std::uint64_t limitBytes) { memoryLimit_ = limitBytes; }
     /// Whether the set has written runs since it was last cleared.
     bool HasRuns() const;
-    /// Ends the inserts into a set that wrote runs: merges them once to count its distinct lines.
-    /// Returns the number of lines that Insert took as new but that repeat a line of an earlier
-    /// run; 0 for a set without runs, and when stop was requested meanwhile (the set is then
-    /// not settled).
-    std::uint64_t Settle(const StopFlag* stop);
+    /// Receives a line that repeats one of an earlier run: its tag and that of the first one.
+    using VisitRepeat = std::function<void(std::u16string_view, std::uint64_t, std::uint64_t)>;
+    /// Ends the inserts into a set that wrote runs: merges them once to count its distinct lines,
+    /// telling repeat (when given) of every line that Insert took as new but that repeats a line
+    /// of an earlier run. Returns the number of such lines; 0 for a set without runs, and when
+    /// stop was requested meanwhile (the set is then not settled).
+    std::uint64_t Settle(const StopFlag* stop, const VisitRepeat& repeat = {});
     /// Calls visit for every line in the set's order until it returns false; the view is valid
     /// only during the call.
     void ForEach(const std::function<bool(std::u16string_view)>& visit) const;
+    using VisitTagged = std::function<bool(std::u16string_view, std::uint64_t)>;
+    /// ForEach with each line's tag.
+    void ForEachTagged(const VisitTagged& visit) const;
     SetOrder Order() const { return order_; }
 
 private:
     struct Storage;
+    template <typename Visit> void Walk(const Visit& visit) const;
+
     SetOrder order_;
     std::uint64_t memoryLimit_ = 0;
+    bool tagged_ = false;
     std::unique_ptr<Storage> storage_;
 };
 

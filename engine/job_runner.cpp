@@ -194,7 +194,13 @@ private:
     // the job was stopped.
     bool Settle()
     {
-        const std::uint64_t repeats = job_.ChosenSet().Settle(&stop_);
+        AddressSet::VisitRepeat repeat;
+        if (IRemovalSink* const sink = job_.removalSink; sink != nullptr) {
+            repeat = [sink](std::u16string_view line, std::uint64_t place, std::uint64_t first) {
+                sink->OnRepeat(place, first, line);
+            };
+        }
+        const std::uint64_t repeats = job_.ChosenSet().Settle(&stop_, repeat);
         if (stop_.IsRequested())
             return false;
         const std::int64_t filtered = job_.filteredCount + static_cast<std::int64_t>(repeats);
@@ -294,6 +300,9 @@ void StartJob(const JobSettings& settings)
 {
     AddressJob.ascendingSet.Clear();
     AddressJob.descendingSet.Clear();
+    // A removal report needs to know where each stored line was read.
+    AddressJob.ascendingSet.KeepTags(AddressJob.removalSink != nullptr);
+    AddressJob.descendingSet.KeepTags(AddressJob.removalSink != nullptr);
     // The set gets three quarters: the rest is for the reader, the exclusions and the writer.
     const std::uint64_t limit =
         settings.memoryLimit != 0 ? settings.memoryLimit : DefaultMemoryLimit();

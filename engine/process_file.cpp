@@ -131,14 +131,16 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
                 TellDrop(*sink, line.drop, line.number, line.text, activeExclusions, hashed);
             return;
         }
-        if (!target.Insert(line.text, line.hash)) {
-            ++filtered;
-            if (sink != nullptr)
-                sink->OnLineDropped(line.text.empty() ? RemovalReason::Empty
-                                                      : RemovalReason::Duplicate,
-                                    line.number, line.text);
-        } else if (sink != nullptr) {
-            sink->OnLineKept(line.number, line.text);
+        if (sink == nullptr) {
+            if (!target.Insert(line.text, line.hash))
+                ++filtered;
+        } else {
+            const std::uint64_t place = sink->PlaceOf(line.number);
+            std::uint64_t first = 0;
+            if (!target.Insert(line.text, line.hash, place, first)) {
+                ++filtered;
+                sink->OnRepeat(place, first, line.text);
+            }
         }
         if (job.report != nullptr)
             job.report->OnLineProcessed(path, totalLines, ReportedCount(line.number));

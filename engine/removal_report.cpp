@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -85,9 +84,33 @@ void RemovalReport::OnFileStarted(const std::u16string& path)
     SystemCodePage().Encode(path, pathBytes_);
 }
 
-void RemovalReport::OnLineKept(std::int64_t lineNumber, std::u16string_view line)
+std::uint64_t RemovalReport::PlaceOf(std::int64_t lineNumber) const
 {
-    positions_.Add(line, {static_cast<std::uint32_t>(paths_.size() - 1), lineNumber});
+    return (std::uint64_t{paths_.size() - 1} << lineNumberBits) |
+           (static_cast<std::uint64_t>(lineNumber) & lineNumberMask);
+}
+
+const std::u16string& RemovalReport::PathAt(std::uint64_t place) const
+{
+    return paths_[place >> lineNumberBits];
+}
+
+void RemovalReport::OnRepeat(std::uint64_t repeat, std::uint64_t first, std::u16string_view line)
+{
+    const RemovalReason reason = line.empty() ? RemovalReason::Empty : RemovalReason::Duplicate;
+    ++counts_[static_cast<std::size_t>(reason)];
+    std::string pathBytes;
+    const bool current = (repeat >> lineNumberBits) == paths_.size() - 1;
+    if (!current)
+        SystemCodePage().Encode(PathAt(repeat), pathBytes);
+    const auto number = [](std::uint64_t place) {
+        return static_cast<std::int64_t>(place & lineNumberMask);
+    };
+    if (reason == RemovalReason::Empty)
+        WriteLine(reason, current ? pathBytes_ : pathBytes, number(repeat), {}, 0, line);
+    else
+        WriteLine(reason, current ? pathBytes_ : pathBytes, number(repeat), PathAt(first),
+                  number(first), line);
 }
 
 void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
@@ -96,12 +119,6 @@ void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
 {
     ++counts_[static_cast<std::size_t>(reason)];
     switch (reason) {
-    case RemovalReason::Duplicate: {
-        const std::optional<LinePositions::Position> first = positions_.Find(line);
-        WriteLine(reason, pathBytes_, lineNumber, first ? paths_[first->file] : u"",
-                  first ? first->line : 0, line);
-        return;
-    }
     case RemovalReason::DeletedSuffix:
         WriteLine(reason, pathBytes_, lineNumber, ExtractDomainSuffix(line), 0, line);
         return;
@@ -114,17 +131,17 @@ void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
     }
 }
 
-void RemovalReport::OnLineSkipped(RemovalReason reason, std::u16string_view line)
+void RemovalReport::OnLineSkipped(RemovalReason reason, std::u16string_view line,
+                                  std::uint64_t place)
 {
     ++counts_[static_cast<std::size_t>(reason)];
     ++skippedByWriter_;
-    const std::optional<LinePositions::Position> first = positions_.Find(line);
     std::string pathBytes;
-    if (first)
-        SystemCodePage().Encode(paths_[first->file], pathBytes);
+    SystemCodePage().Encode(PathAt(place), pathBytes);
     const std::u16string suffix =
         reason == RemovalReason::NotKeptSuffix ? ExtractDomainSuffix(line) : std::u16string();
-    WriteLine(reason, pathBytes, first ? first->line : 0, suffix, 0, line);
+    WriteLine(reason, pathBytes, static_cast<std::int64_t>(place & lineNumberMask), suffix, 0,
+              line);
 }
 
 void RemovalReport::WriteLine(RemovalReason reason, std::string_view pathBytes,
@@ -193,7 +210,12 @@ void RemovalReport::NoteCaseVariants(const AddressJobRecord& job,
     });
     std::sort(keyed.begin(), keyed.end());
     std::vector<std::vector<std::uint32_t>> runs;
-    std::unordered_map<std::uint32_t, std::u16string> texts;
+    struct Stored
+    {
+        std::u16string text;
+        std::uint64_t place = 0;
+    };
+    std::unordered_map<std::uint32_t, Stored> texts;
     for (std::size_t begin = 0; begin < keyed.size();) {
         std::size_t end = begin + 1;
         while (end < keyed.size() && keyed[end].hash == keyed[begin].hash)
@@ -202,7 +224,7 @@ void RemovalReport::NoteCaseVariants(const AddressJobRecord& job,
             runs.emplace_back();
             for (std::size_t i = begin; i < end; ++i) {
                 runs.back().push_back(keyed[i].ordinal);
-                texts.emplace(keyed[i].ordinal, std::u16string());
+                texts.emplace(keyed[i].ordinal, Stored());
             }
         }
         begin = end;
@@ -212,20 +234,21 @@ void RemovalReport::NoteCaseVariants(const AddressJobRecord& job,
     if (runs.empty())
         return;
     ordinal = 0;
-    set.ForEach([&](std::u16string_view line) {
+    set.ForEachTagged([&](std::u16string_view line, std::uint64_t place) {
         if (const auto found = texts.find(ordinal++); found != texts.end())
-            found->second = line;
+            found->second = {std::u16string(line), place};
         return true;
     });
     const auto note = [&](DiagnosticKind kind, const std::vector<std::uint32_t>& members) {
         diagnostics.AddGroups(kind, 1);
         for (const std::uint32_t member : members) {
-            const std::optional<LinePositions::Position> at = positions_.Find(texts[member]);
-            diagnostics.Note(kind, at ? paths_[at->file] : std::u16string(), at ? at->line : 0);
+            const std::uint64_t place = texts[member].place;
+            diagnostics.Note(kind, PathAt(place),
+                             static_cast<std::int64_t>(place & lineNumberMask));
         }
     };
-    const auto folded = [&](std::uint32_t member) { return LowerAscii(texts[member]); };
-    const auto localPart = [&](std::uint32_t member) { return LocalPart(texts[member]); };
+    const auto folded = [&](std::uint32_t member) { return LowerAscii(texts[member].text); };
+    const auto localPart = [&](std::uint32_t member) { return LocalPart(texts[member].text); };
     for (std::vector<std::uint32_t>& rest : runs) {
         while (rest.size() > 1) {
             const std::vector<std::uint32_t> group = TakeSameKey(rest, folded);

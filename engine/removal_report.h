@@ -3,7 +3,6 @@
 
 #include "engine/address_job.h"
 #include "engine/input_diagnostics.h"
-#include "engine/line_positions.h"
 #include "engine/os/file.h"
 #include "engine/removal_sink.h"
 
@@ -35,10 +34,12 @@ public:
     bool Open();
 
     void OnFileStarted(const std::u16string& path) override;
-    void OnLineKept(std::int64_t lineNumber, std::u16string_view line) override;
+    std::uint64_t PlaceOf(std::int64_t lineNumber) const override;
+    void OnRepeat(std::uint64_t repeat, std::uint64_t first, std::u16string_view line) override;
     void OnLineDropped(RemovalReason reason, std::int64_t lineNumber, std::u16string_view line,
                        std::u16string_view listPath, std::int64_t entryLine) override;
-    void OnLineSkipped(RemovalReason reason, std::u16string_view line) override;
+    void OnLineSkipped(RemovalReason reason, std::u16string_view line,
+                       std::uint64_t place) override;
 
     /// Adds the groups of addresses of job's chosen set that the writer wrote and that differ
     /// only in letter case (A-Z) to diagnostics: those that differ only in their domain, those
@@ -59,6 +60,10 @@ public:
     const std::u16string& Failure() const { return failure_; }
 
 private:
+    // A place is the file's index in paths_ above the line number's bits.
+    static constexpr unsigned lineNumberBits = 40;
+    static constexpr std::uint64_t lineNumberMask = (std::uint64_t{1} << lineNumberBits) - 1;
+    const std::u16string& PathAt(std::uint64_t place) const;
     void WriteLine(RemovalReason reason, std::string_view pathBytes, std::int64_t lineNumber,
                    std::u16string_view detail, std::int64_t detailNumber, std::u16string_view line);
     bool Flush();
@@ -71,7 +76,6 @@ private:
     std::string buffer_;
     std::vector<std::u16string> paths_;
     std::string pathBytes_;
-    LinePositions positions_;
     std::array<std::int64_t, removalReasonCount> counts_{};
     std::int64_t skippedByWriter_ = 0;
     std::u16string failure_;

@@ -242,7 +242,7 @@ private:
         const int total = ReportedCount(static_cast<std::int64_t>(set_.Size()));
         std::int64_t position = 0;
         bool ok = true;
-        set_.ForEach([&](std::u16string_view line) {
+        set_.ForEachTagged([&](std::u16string_view line, std::uint64_t place) {
             if (Stopped())
                 return false;
             job_.report->OnOutputProgress(total, ReportedCount(++position));
@@ -250,8 +250,9 @@ private:
                 return false;
             if (line.empty() || !IsKept(job_, line)) {
                 if (job_.removalSink != nullptr)
-                    job_.removalSink->OnLineSkipped(
-                        line.empty() ? RemovalReason::Empty : RemovalReason::NotKeptSuffix, line);
+                    job_.removalSink->OnLineSkipped(line.empty() ? RemovalReason::Empty
+                                                                 : RemovalReason::NotKeptSuffix,
+                                                    line, place);
                 return true;
             }
             ok = WriteLine(line);

@@ -1,4 +1,5 @@
-// Sorted runs in a temporary file: length-prefixed keys (LEB128 lengths), merged with a heap.
+// Sorted runs in a temporary file: length-prefixed keys (LEB128 lengths), each followed by its
+// tag (LEB128), merged with a heap.
 #include "engine/sorted_runs.h"
 
 #include "engine/notice.h"
@@ -34,30 +35,30 @@ public:
     {
         if (!Have(maxLengthFieldBytes))
             return false;
-        std::size_t length = 0;
-        std::size_t at = start_;
-        for (unsigned shift = 0;; shift += 7) {
-            if (at == filled_)
-                runs_.Fail(readFailure);
-            const auto byte = static_cast<unsigned char>(buffer_[at++]);
-            length |= static_cast<std::size_t>(byte & 0x7F) << shift;
-            if (byte < 0x80)
-                break;
-        }
-        return Take(at - start_, length);
+        const std::size_t length = ReadNumber();
+        if (!Have(length + maxLengthFieldBytes) || filled_ - start_ < length)
+            runs_.Fail(readFailure);
+        key_ = std::string_view(buffer_.data() + start_, length);
+        start_ += length;
+        tag_ = ReadNumber();
+        return true;
     }
-
     std::string_view Key() const { return key_; }
+    std::uint64_t Tag() const { return tag_; }
 
 private:
-    // Takes the key of length bytes after a length field of fieldBytes at start_.
-    bool Take(std::size_t fieldBytes, std::size_t length)
+    // Reads a LEB128 number at start_; its bytes must be in the buffer.
+    std::uint64_t ReadNumber()
     {
-        if (!Have(fieldBytes + length) || filled_ - start_ < fieldBytes + length)
-            runs_.Fail(readFailure);
-        key_ = std::string_view(buffer_.data() + start_ + fieldBytes, length);
-        start_ += fieldBytes + length;
-        return true;
+        std::uint64_t number = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            if (start_ == filled_ || shift >= 64)
+                runs_.Fail(readFailure);
+            const auto byte = static_cast<unsigned char>(buffer_[start_++]);
+            number |= std::uint64_t{byte & 0x7Fu} << shift;
+            if (byte < 0x80)
+                return number;
+        }
     }
 
     // Makes bytes unread bytes from start_ on available, as far as the run has them; false
@@ -91,6 +92,7 @@ private:
     std::size_t start_ = 0;
     std::size_t filled_ = 0;
     std::string_view key_;
+    std::uint64_t tag_ = 0;
 };
 
 SortedRuns::SortedRuns() = default;
@@ -111,21 +113,26 @@ void SortedRuns::BeginRun()
         file_ = std::move(file);
         if (!created)
             Fail(writeFailure);
-        pending_.reserve(writeBlockBytes + maxLengthFieldBytes);
+        pending_.reserve(writeBlockBytes + 2 * maxLengthFieldBytes);
     }
     runs_.push_back({written_, 0});
 }
 
-void SortedRuns::Add(std::string_view key)
+void SortedRuns::Add(std::string_view key, std::uint64_t tag)
 {
-    std::size_t length = key.size();
-    for (; length >= 0x80; length >>= 7)
-        pending_.push_back(static_cast<char>(0x80 | (length & 0x7F)));
-    pending_.push_back(static_cast<char>(length));
+    AppendNumber(key.size());
     pending_.append(key);
+    AppendNumber(tag);
     ++keyCount_;
     if (pending_.size() >= writeBlockBytes)
         Flush();
+}
+
+void SortedRuns::AppendNumber(std::uint64_t number)
+{
+    for (; number >= 0x80; number >>= 7)
+        pending_.push_back(static_cast<char>(0x80 | (number & 0x7F)));
+    pending_.push_back(static_cast<char>(number));
 }
 
 void SortedRuns::EndRun()
@@ -142,8 +149,8 @@ void SortedRuns::Flush()
     pending_.clear();
 }
 
-void SortedRuns::Merge(bool descending, std::size_t readBudget,
-                       const std::function<bool(std::string_view)>& visit)
+void SortedRuns::Merge(bool descending, std::size_t readBudget, const Visit& visit,
+                       const VisitRepeat& repeat)
 {
     const std::size_t bufferBytes = std::clamp(readBudget / std::max<std::size_t>(runs_.size(), 1),
                                                smallestReadBytes, largestReadBytes);
@@ -151,26 +158,34 @@ void SortedRuns::Merge(bool descending, std::size_t readBudget,
     readers.reserve(runs_.size());
     for (const Run& run : runs_)
         readers.emplace_back(*this, run, bufferBytes);
-    // A heap of the readers that have a key, the next key in the merged order on top.
+    // A heap of the readers that have a key, the next key in the merged order on top; of equal
+    // keys, the one of the earliest run.
     std::vector<Reader*> heap;
     for (Reader& reader : readers) {
         if (reader.Advance())
             heap.push_back(&reader);
     }
     const auto later = [descending](const Reader* a, const Reader* b) {
-        return descending ? a->Key() < b->Key() : b->Key() < a->Key();
+        const int order = a->Key().compare(b->Key());
+        if (order != 0)
+            return descending ? order < 0 : order > 0;
+        return a > b;
     };
     std::make_heap(heap.begin(), heap.end(), later);
     std::string last;
+    std::uint64_t lastTag = 0;
     bool any = false;
     while (!heap.empty()) {
         std::pop_heap(heap.begin(), heap.end(), later);
         Reader* top = heap.back();
         if (!any || top->Key() != last) {
-            if (!visit(top->Key()))
+            if (!visit(top->Key(), top->Tag()))
                 return;
             last.assign(top->Key());
+            lastTag = top->Tag();
             any = true;
+        } else if (repeat && !repeat(top->Key(), top->Tag(), lastTag)) {
+            return;
         }
         if (top->Advance())
             std::push_heap(heap.begin(), heap.end(), later);

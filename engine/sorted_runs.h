@@ -20,7 +20,8 @@ struct ScratchFailure
     std::u16string text;
 };
 
-/// Runs of keys, each sorted and free of repeats, one after another in one temporary file.
+/// Runs of keys, each sorted and free of repeats, one after another in one temporary file; each
+/// key carries a 64-bit tag.
 class SortedRuns
 {
 public:
@@ -32,18 +33,23 @@ public:
     /// Appends a run: keys must come in the order in which Merge is to walk them. The file is
     /// made on the first call. Throws ScratchFailure.
     void BeginRun();
-    void Add(std::string_view key);
+    void Add(std::string_view key, std::uint64_t tag);
     void EndRun();
 
     bool Empty() const { return runs_.empty(); }
     /// Keys written over all runs, repeats across runs included.
     std::uint64_t KeyCount() const { return keyCount_; }
 
-    /// Calls visit for every distinct key of all runs, in order (keys compared as unsigned
-    /// bytes, the reverse when descending), until it returns false; the view is valid only
-    /// during the call. Reading buffers share about readBudget bytes. Throws ScratchFailure.
-    void Merge(bool descending, std::size_t readBudget,
-               const std::function<bool(std::string_view)>& visit);
+    /// visit(key, tag) is called for a distinct key, repeat(key, tag, firstTag) for a key equal to
+    /// the one visited before it, with that one's tag; either stops the merge by returning false.
+    using Visit = std::function<bool(std::string_view, std::uint64_t)>;
+    using VisitRepeat = std::function<bool(std::string_view, std::uint64_t, std::uint64_t)>;
+    /// Walks the keys of all runs in order (keys compared as unsigned bytes, the reverse when
+    /// descending): the first of equal keys, which is that of the earliest run, to visit, the
+    /// others to repeat (when given). Views are valid only during the call. Reading buffers
+    /// share about readBudget bytes. Throws ScratchFailure.
+    void Merge(bool descending, std::size_t readBudget, const Visit& visit,
+               const VisitRepeat& repeat = {});
 
 private:
     struct Run
@@ -53,6 +59,7 @@ private:
     };
     class Reader;
 
+    void AppendNumber(std::uint64_t number);
     void Flush();
     [[noreturn]] void Fail(std::u16string_view message) const;
 

@@ -177,21 +177,28 @@ sighup_in_output)
     expect_status "$status" 129
     ;;
 spill_same_as_memory)
-    # Thousands of runs under a limit of a few kilobytes: the same files and the same counts as
-    # in memory, in both orders, and nothing left in TMPDIR.
+    # Thousands of runs under a limit of a few kilobytes: the same files, the same counts and
+    # the same removal report (in another order) as in memory, in both orders, and nothing left
+    # in TMPDIR.
     mkdir tmp
     export TMPDIR=$work/tmp
     scrambled_addresses > input.txt
     printf 'user7@example.com\n\n\nuser1499@example.com\n' > second.txt
     for order in "" --descending; do
-        "$cli" $order --split 700 -o memory.txt input.txt second.txt > memory.stdout 2>> stderr
+        "$cli" $order --split 700 --report memory.report -o memory.txt input.txt second.txt \
+            > memory.stdout 2>> stderr
         expect_status $? 0
-        "$cli" $order --memory-limit 4K --split 700 -o runs.txt input.txt second.txt \
-            > runs.stdout 2>> stderr
+        "$cli" $order --memory-limit 4K --split 700 --report runs.report -o runs.txt input.txt \
+            second.txt > runs.stdout 2>> stderr
         expect_status $? 0
         for volume in "" .part1.txt .part2.txt; do
             cmp -s memory.txt$volume runs.txt$volume || fail "runs.txt$volume differs ($order)"
         done
+        sort memory.report > memory.sorted
+        sort runs.report > runs.sorted
+        cmp -s memory.sorted runs.sorted || fail "reports differ ($order)"
+        grep -qF "$(printf 'duplicate\t%s\t1\t%s\t' second.txt input.txt)" runs.report ||
+            fail "no repeat across files in the report ($order)"
         cmp -s memory.stdout runs.stdout || fail "counts differ ($order): $(cat runs.stdout)"
         grep -qF '过滤数量：4503条 处理后数量：1500条' runs.stdout || fail "counts: $(cat runs.stdout)"
     done
