@@ -1,13 +1,24 @@
-// The per-line rules of processing: suffix filter, exclusion, de-duplication.
+// The per-line rules of processing: suffix filter, exclusion, de-duplication. One thread reads,
+// decodes and filters a file's lines while the calling thread puts them into the set.
 #include "engine/process_file.h"
 
 #include "engine/address_line.h"
+#include "engine/batch_hand_off.h"
 
-#include <array>
+#include <exception>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace trelvane {
 namespace {
+
+constexpr std::size_t linesPerBatch = 4096;
+constexpr std::size_t batchCount = 4;
+// How many lines ahead the set is asked for a line's index entry, and for the line it names.
+constexpr std::size_t prefetchDistance = 16;
+constexpr std::size_t matchDistance = 8;
 
 /// The rule that drops a line before it reaches the set.
 struct Drop
@@ -15,95 +26,163 @@ struct Drop
     bool dropped = false;
     RemovalReason reason = RemovalReason::OverLong;
     std::int64_t hashedEntry = 0; ///< the matching line of the hashed list
+    std::int64_t entryLine = 0;   ///< the matching line of the exclusion file, when asked for
 };
 
-/// deleteSuffixes is the job's delete list when the rule is on.
-Drop DroppingRule(SuffixLookup* deleteSuffixes, const JobExclusions* exclusions,
-                  const HashedExclusions* hashed, const ReadLine& line)
+/// The job's rules as they apply to one file.
+struct Rules
 {
-    if (line.overLong)
-        return {true, RemovalReason::OverLong};
-    if (deleteSuffixes != nullptr && deleteSuffixes->Holds(line.text))
-        return {true, RemovalReason::DeletedSuffix};
-    if (exclusions != nullptr && exclusions->Contains(line.text))
-        return {true, RemovalReason::Excluded};
-    if (hashed != nullptr) {
-        if (const std::int64_t entry = hashed->Match(line.text); entry != 0)
-            return {true, RemovalReason::Excluded, entry};
+    SuffixLookup* deleteSuffixes = nullptr; ///< used by the reading thread only
+    const JobExclusions* exclusions = nullptr;
+    const HashedExclusions* hashed = nullptr;
+    bool entryLines = false; ///< find the exclusion file's line of each excluded line
+
+    Drop Judge(const ReadLine& line) const
+    {
+        if (line.overLong)
+            return {true, RemovalReason::OverLong};
+        if (deleteSuffixes != nullptr && deleteSuffixes->Holds(line.text))
+            return {true, RemovalReason::DeletedSuffix};
+        if (exclusions != nullptr && exclusions->Contains(line.text))
+            return {true, RemovalReason::Excluded, 0,
+                    entryLines ? exclusions->EntryLine(line.text) : 0};
+        if (hashed != nullptr) {
+            if (const std::int64_t entry = hashed->Match(line.text); entry != 0)
+                return {true, RemovalReason::Excluded, entry};
+        }
+        return {};
     }
-    return {};
-}
+};
+
+/// Lines read, judged and hashed, waiting to be put into the set.
+struct LineBatch
+{
+    struct Line
+    {
+        std::int64_t number;
+        std::size_t offset; ///< of the text in texts
+        std::size_t length;
+        Drop drop;
+        std::uint32_t hash; ///< AddressSet::HashOf the text, for a line not dropped
+    };
+
+    std::u16string texts;
+    std::vector<Line> lines;
+
+    std::u16string_view Text(const Line& line) const
+    {
+        return {texts.data() + line.offset, line.length};
+    }
+    void Add(const ReadLine& line, const Drop& drop)
+    {
+        const std::uint32_t hash = drop.dropped ? 0 : AddressSet::HashOf(line.text);
+        lines.push_back({line.number, texts.size(), line.text.size(), drop, hash});
+        texts.append(line.text);
+    }
+    void Clear()
+    {
+        texts.clear();
+        lines.clear();
+    }
+};
 
 /// Tells sink why line was dropped, with the list entry that matched.
 void TellDrop(IRemovalSink& sink, const Drop& drop, std::int64_t number, std::u16string_view text,
-              const JobExclusions* exclusions, const HashedExclusions* hashed)
+              const Rules& rules)
 {
-    if (drop.reason != RemovalReason::Excluded) {
+    if (drop.reason != RemovalReason::Excluded)
         sink.OnLineDropped(drop.reason, number, text);
-    } else if (drop.hashedEntry != 0) {
-        sink.OnLineDropped(drop.reason, number, text, hashed->Path(), drop.hashedEntry);
-    } else {
-        sink.OnLineDropped(drop.reason, number, text, exclusions->Path(),
-                           exclusions->EntryLine(text));
-    }
+    else if (drop.hashedEntry != 0)
+        sink.OnLineDropped(drop.reason, number, text, rules.hashed->Path(), drop.hashedEntry);
+    else
+        sink.OnLineDropped(drop.reason, number, text, rules.exclusions->Path(), drop.entryLine);
 }
 
-/// A line on its way into the set, with the rule that drops it, if any.
-struct PendingLine
-{
-    std::int64_t number = 0;
-    std::u16string text;
-    Drop drop;
-    std::uint32_t hash = 0;
-};
-
-/// Holds the lines bound for the set a few steps, so that the set's memory for each is asked
-/// for ahead: the index entry when it comes in, the stored line it names halfway through.
-class LookAhead
+/// Puts batches of judged lines into the set, in order, with the reports of each line.
+class Inserter
 {
 public:
-    explicit LookAhead(const AddressSet& set) : set_(set) {}
-
-    /// Queues line with its drop; hands the oldest line to handle once the queue is full.
-    template <typename Handle> void Push(const ReadLine& line, const Drop& drop, Handle&& handle)
+    Inserter(AddressJobRecord& job, AddressSet& target, const std::u16string& path, int totalLines,
+             const Rules& rules, const StopFlag* stop)
+        : job_(job), target_(target), path_(path), totalLines_(totalLines), rules_(rules),
+          stop_(stop)
     {
-        if (size_ == depth) {
-            handle(lines_[head_]);
-            head_ = (head_ + 1) % depth;
-            --size_;
-        }
-        PendingLine& pending = lines_[(head_ + size_) % depth];
-        ++size_;
-        pending.number = line.number;
-        pending.text.assign(line.text);
-        pending.drop = drop;
-        if (!drop.dropped) {
-            pending.hash = AddressSet::HashOf(line.text);
-            set_.Prefetch(pending.hash);
-        }
-        if (size_ > matchLag) {
-            const PendingLine& half = lines_[(head_ + size_ - 1 - matchLag) % depth];
-            if (!half.drop.dropped)
-                set_.PrefetchMatch(half.hash);
+    }
+
+    void Insert(const LineBatch& batch)
+    {
+        const std::vector<LineBatch::Line>& lines = batch.lines;
+        // The set's memory for a line is asked for some lines before it is inserted: a random
+        // access per line is what limits a big set.
+        for (std::size_t at = 0; at < lines.size(); ++at) {
+            if (const std::size_t ahead = at + prefetchDistance; ahead < lines.size())
+                target_.Prefetch(lines[ahead].hash);
+            if (const std::size_t ahead = at + matchDistance; ahead < lines.size())
+                target_.PrefetchMatch(lines[ahead].hash);
+            // The rest of a block read before a stop request is left alone: no count, no report.
+            if (stop_ != nullptr && stop_->IsRequested())
+                return;
+            Settle(lines[at], batch.Text(lines[at]));
         }
     }
 
-    /// Hands every queued line to handle, oldest first.
-    template <typename Handle> void Drain(Handle&& handle)
-    {
-        for (; size_ != 0; --size_, head_ = (head_ + 1) % depth)
-            handle(lines_[head_]);
-    }
+    std::int64_t Filtered() const { return filtered_; }
 
 private:
-    static constexpr std::size_t depth = 16;
-    static constexpr std::size_t matchLag = 8;
+    void Settle(const LineBatch::Line& line, std::u16string_view text)
+    {
+        IRemovalSink* const sink = job_.removalSink;
+        if (line.drop.dropped) {
+            ++filtered_;
+            if (sink != nullptr)
+                TellDrop(*sink, line.drop, line.number, text, rules_);
+            return;
+        }
+        if (sink == nullptr) {
+            if (!target_.Insert(text, line.hash))
+                ++filtered_;
+        } else {
+            const std::uint64_t place = sink->PlaceOf(line.number);
+            std::uint64_t first = 0;
+            if (!target_.Insert(text, line.hash, place, first)) {
+                ++filtered_;
+                sink->OnRepeat(place, first, text);
+            }
+        }
+        if (job_.report != nullptr)
+            job_.report->OnLineProcessed(path_, totalLines_, ReportedCount(line.number));
+    }
 
-    const AddressSet& set_;
-    std::array<PendingLine, depth> lines_;
-    std::size_t head_ = 0;
-    std::size_t size_ = 0;
+    AddressJobRecord& job_;
+    AddressSet& target_;
+    const std::u16string& path_;
+    int totalLines_;
+    const Rules& rules_;
+    const StopFlag* stop_;
+    std::int64_t filtered_ = 0;
 };
+
+/// Reads the file at path into batches: each line counted in the diagnostics, judged and hashed.
+/// exchange(batch) takes a full batch and returns the next one to fill, or nullptr to end early.
+template <typename Exchange>
+ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const Rules& rules,
+                        const StopFlag& stop, LineBatch* batch, Exchange&& exchange)
+{
+    ReadOutcome outcome = ReadAddressLines(
+        path, SystemCodePage(),
+        [&](const ReadLine& line) {
+            if (batch == nullptr)
+                return;
+            job.diagnostics.OnLine(line);
+            batch->Add(line, rules.Judge(line));
+            if (batch->lines.size() == linesPerBatch)
+                batch = exchange(batch);
+        },
+        &stop);
+    if (batch != nullptr && !batch->lines.empty())
+        exchange(batch);
+    return outcome;
+}
 
 } // namespace
 
@@ -111,55 +190,65 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop,
                         const HashedExclusions* hashed)
 {
-    const JobExclusions* activeExclusions = job.useExclusionFile ? exclusions : nullptr;
     std::optional<SuffixLookup> deleteSuffixes;
     if (job.deleteSuffixes)
         deleteSuffixes.emplace(job.deleteSuffixList);
-    IRemovalSink* const sink = job.removalSink;
-    std::int64_t filtered = 0;
+    Rules rules;
+    rules.deleteSuffixes = deleteSuffixes ? &*deleteSuffixes : nullptr;
+    rules.exclusions = job.useExclusionFile ? exclusions : nullptr;
+    rules.hashed = hashed;
+    rules.entryLines = job.removalSink != nullptr;
     job.diagnostics.BeginFile(path);
-    if (sink != nullptr)
-        sink->OnFileStarted(path);
-    // The rest of a block read before a stop request is left alone: no count, no report.
-    const auto stopped = [stop] { return stop != nullptr && stop->IsRequested(); };
-    const auto settle = [&](PendingLine& line) {
-        if (stopped())
-            return;
-        if (line.drop.dropped) {
-            ++filtered;
-            if (sink != nullptr)
-                TellDrop(*sink, line.drop, line.number, line.text, activeExclusions, hashed);
-            return;
-        }
-        if (sink == nullptr) {
-            if (!target.Insert(line.text, line.hash))
-                ++filtered;
-        } else {
-            const std::uint64_t place = sink->PlaceOf(line.number);
-            std::uint64_t first = 0;
-            if (!target.Insert(line.text, line.hash, place, first)) {
-                ++filtered;
-                sink->OnRepeat(place, first, line.text);
-            }
-        }
-        if (job.report != nullptr)
-            job.report->OnLineProcessed(path, totalLines, ReportedCount(line.number));
-    };
-    LookAhead ahead(target);
-    const auto step = [&](const ReadLine& line) {
-        if (stopped())
-            return;
-        job.diagnostics.OnLine(line);
-        ahead.Push(line,
-                   DroppingRule(deleteSuffixes ? &*deleteSuffixes : nullptr, activeExclusions,
-                                hashed, line),
-                   settle);
-    };
+    if (job.removalSink != nullptr)
+        job.removalSink->OnFileStarted(path);
+    Inserter inserter(job, target, path, totalLines, rules, stop);
+    // Stops the reading when the job stops, or when inserting failed.
+    StopFlag readStop(stop);
+    BatchHandOff<LineBatch> handOff(batchCount);
     FileOutcome outcome;
-    outcome.read = ReadAddressLines(path, SystemCodePage(), step, stop);
-    ahead.Drain(settle);
+    std::exception_ptr readFailure;
+    std::thread reader;
+    try {
+        reader = std::thread([&] {
+            try {
+                outcome.read = ReadBatches(path, job, rules, readStop, handOff.Take(),
+                                           [&handOff](LineBatch* full) {
+                                               handOff.Send(full);
+                                               return handOff.Take();
+                                           });
+            } catch (...) {
+                readFailure = std::current_exception();
+            }
+            handOff.Finish();
+        });
+    } catch (const std::system_error&) {
+        // No second thread to be had: read and insert by turns.
+        LineBatch batch;
+        outcome.read = ReadBatches(path, job, rules, readStop, &batch, [&](LineBatch* full) {
+            inserter.Insert(*full);
+            full->Clear();
+            return full;
+        });
+    }
+    if (reader.joinable()) {
+        try {
+            while (LineBatch* batch = handOff.Receive()) {
+                inserter.Insert(*batch);
+                batch->Clear();
+                handOff.Recycle(batch);
+            }
+        } catch (...) {
+            readStop.Request();
+            handOff.Quit();
+            reader.join();
+            throw;
+        }
+        reader.join();
+        if (readFailure)
+            std::rethrow_exception(readFailure);
+    }
     job.diagnostics.EndFile();
-    const std::int64_t jobFiltered = job.filteredCount + filtered;
+    const std::int64_t jobFiltered = job.filteredCount + inserter.Filtered();
     job.filteredCount = ReportedCount(jobFiltered);
     outcome.countSaturated =
         jobFiltered > maxReportedCount || outcome.read.lines > maxReportedCount;

@@ -10,12 +10,22 @@ namespace trelvane {
 class StopFlag
 {
 public:
+    StopFlag() = default;
+    /// A flag that is also set while outer (when given) is: a part of a job that can be stopped
+    /// on its own.
+    explicit StopFlag(const StopFlag* outer) : outer_(outer) {}
+
     void Request() { requested_.store(true, std::memory_order_relaxed); }
     void Reset() { requested_.store(false, std::memory_order_relaxed); }
-    bool IsRequested() const { return requested_.load(std::memory_order_relaxed); }
+    bool IsRequested() const
+    {
+        return requested_.load(std::memory_order_relaxed) ||
+               (outer_ != nullptr && outer_->IsRequested());
+    }
 
 private:
     std::atomic<bool> requested_{false};
+    const StopFlag* outer_ = nullptr;
 };
 
 } // namespace trelvane
