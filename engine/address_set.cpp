@@ -40,6 +40,12 @@ std::size_t ReadBudget(std::uint64_t limit)
     return limit != 0 ? static_cast<std::size_t>(limit / 2) : std::size_t{64} << 20;
 }
 
+// Whether an index of slots slots is too full to hold keys keys.
+bool IndexFull(std::size_t keys, std::size_t slots)
+{
+    return 4 * keys > 3 * slots;
+}
+
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 {
     return (bytes + unit - 1) / unit * unit;
@@ -311,9 +317,10 @@ bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, s
         WriteRun(descending);
         return Insert(line, hash, tag, firstTag, limit, descending);
     }
-    // Keep the load factor at or below one half. Growing comes before appending, so that a
+    // Keep the load factor at or below three quarters: with the slots asked for ahead, longer
+    // probes cost less than the memory of a sparser index. Growing comes before appending, so a
     // failure leaves every key of the arena counted and indexed.
-    const bool grow = 2 * (count + 1) > slotMask + 1;
+    const bool grow = IndexFull(count + 1, slotMask + 1);
     if (grow)
         GrowIndex();
     const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key, tag);
@@ -334,7 +341,7 @@ bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, s
 bool AddressSet::Storage::WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const
 {
     const std::size_t slots = slotMask + 1;
-    const bool grow = 2 * (count + 1) > slots;
+    const bool grow = IndexFull(count + 1, slots);
     const std::size_t indexBytes = (grow ? 3 : 1) * slots * sizeof(std::uint64_t);
     const std::size_t sortBytes = (count + 1) * sortBytesPerKey;
     return arena.BytesAfter(keyBytes) + std::max(indexBytes, sortBytes) > limit;
@@ -360,12 +367,11 @@ void AddressSet::Storage::WriteRun(bool descending)
 }
 
 // Puts the granules in ascending key order. The sort entries take the index's memory, whose
-// pages are already touched: at a load of one half it has room for them.
+// pages are already touched, grown when the index is fuller than one half.
 void AddressSet::Storage::Sort()
 {
     LargeBuffer entryBuffer = std::move(index);
-    if (entryBuffer.size() < count * sizeof(addresskey::SortEntry))
-        entryBuffer.Allocate(count * sizeof(addresskey::SortEntry));
+    entryBuffer.Grow(count * sizeof(addresskey::SortEntry));
     auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
     auto* next = entries;
     arena.ForEachKey([&next](std::uint32_t granule, std::string_view key) {
