@@ -222,7 +222,7 @@ struct AddressSet::Storage
     void Place(std::uint64_t entry);
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
-    void GrowIndex();
+    void GrowIndex(std::size_t slotCount = 0);
     bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
                 std::uint64_t& firstTag, std::uint64_t limit, bool descending);
     bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
@@ -291,12 +291,12 @@ void AddressSet::Storage::EnsureIndex()
     });
 }
 
-// Doubles the index from the stored hashes, without touching a key.
-void AddressSet::Storage::GrowIndex()
+// Doubles the index, or makes it slotCount slots, from the stored hashes, without touching a key.
+void AddressSet::Storage::GrowIndex(std::size_t slotCount)
 {
     LargeBuffer old = std::move(index);
     const std::size_t oldCount = slotMask + 1;
-    NewIndex(2 * oldCount);
+    NewIndex(std::max(2 * oldCount, slotCount));
     const auto* oldSlots = static_cast<const std::uint64_t*>(old.data());
     for (std::size_t at = 0; at < oldCount; ++at) {
         if (oldSlots[at] != 0)
@@ -427,6 +427,21 @@ void AddressSet::PrefetchMatch(std::uint32_t hash) const
     const std::uint64_t entry = storage.Slots()[hash & storage.slotMask];
     if (entry != 0 && (entry >> 32) == hash)
         storage.arena.Prefetch(static_cast<std::uint32_t>(entry));
+}
+
+void AddressSet::Reserve(std::size_t lines)
+{
+    Storage& storage = *storage_;
+    storage.EnsureIndex();
+    // Room for as many keys as lines, most of which lines usually are: repeats leave the index
+    // sparser, and a list without repeats grows it once more at the end.
+    const std::size_t slots = std::bit_ceil(storage.count + lines);
+    // Under a limit, an index that may never fill is not worth the memory it takes from the
+    // keys: runs would be written sooner.
+    if (slots <= storage.slotMask + 1 ||
+        (memoryLimit_ != 0 && slots * sizeof(std::uint64_t) > memoryLimit_ / 4))
+        return;
+    storage.GrowIndex(slots);
 }
 
 bool AddressSet::Contains(std::u16string_view line) const

@@ -49,6 +49,9 @@ public:
     void KeepTags(bool tagged);
     /// The hash under which the set files line.
     static std::uint32_t HashOf(std::u16string_view line);
+    /// Makes room in the index for about lines more lines at once, instead of growing it step by
+    /// step while they come; under a memory limit, only when the index stays well within it.
+    void Reserve(std::size_t lines);
     /// Asks for the index entry that inserting a line of this hash reads first. A caller that
     /// asks some lines ahead, then asks PrefetchMatch a few lines later, finds both in cache when
     /// it inserts: a random memory access per line is what limits a big set.

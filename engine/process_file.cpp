@@ -201,6 +201,8 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     job.diagnostics.BeginFile(path);
     if (job.removalSink != nullptr)
         job.removalSink->OnFileStarted(path);
+    if (totalLines > 0)
+        target.Reserve(static_cast<std::size_t>(totalLines));
     Inserter inserter(job, target, path, totalLines, rules, stop);
     // Stops the reading when the job stops, or when inserting failed.
     StopFlag readStop(stop);
