@@ -1,11 +1,51 @@
 // Address-line normalisation and domain suffixes.
 #include "engine/address_line.h"
 
+#include "engine/word_scan.h"
+
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace trelvane {
 namespace {
+
+using wordscan::BytesEqual;
+using wordscan::Load;
+using wordscan::UnitsEqual;
+
+/// Whether bytes are all ASCII and hold no zero, LF or CR byte: the bytes that every code page
+/// decodes to the same units, and that normalising leaves alone.
+bool IsPlainAscii(std::string_view bytes)
+{
+    std::uint64_t marks = 0;
+    const auto scan = [&marks](std::uint64_t word) {
+        marks |= word | wordscan::ZeroBytes(word) | BytesEqual(word, '\n') | BytesEqual(word, '\r');
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8)
+        scan(Load(bytes.data() + at));
+    if (at < bytes.size()) {
+        std::uint64_t tail = wordscan::eachByte * 'a'; // filler that passes the test
+        std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
+        scan(tail);
+    }
+    return (marks & wordscan::byteHighBits) == 0;
+}
+
+/// Whether text holds an LF or a CR.
+bool HoldsLineEndUnit(std::u16string_view text)
+{
+    std::uint64_t marks = 0;
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        const std::uint64_t word = Load(text.data() + at);
+        marks |= UnitsEqual(word, u'\n') | UnitsEqual(word, u'\r');
+    }
+    for (; at < text.size(); ++at)
+        marks |= text[at] == u'\n' || text[at] == u'\r';
+    return marks != 0;
+}
 
 /// Removes the last occurrence of unit from text, if any.
 void EraseLast(std::u16string& text, char16_t unit)
@@ -13,6 +53,35 @@ void EraseLast(std::u16string& text, char16_t unit)
     const std::size_t at = text.rfind(unit);
     if (at != std::u16string::npos)
         text.erase(at, 1);
+}
+
+/// Removes the last LF of text, then its last CR. Most lines hold no LF and no CR but a final
+/// one, which one pass over the rest tells.
+void EraseLineEnds(std::u16string& text)
+{
+    const bool finalCr = !text.empty() && text.back() == u'\r';
+    if (!HoldsLineEndUnit(std::u16string_view(text).substr(0, text.size() - finalCr))) {
+        if (finalCr)
+            text.pop_back();
+        return;
+    }
+    EraseLast(text, u'\n');
+    EraseLast(text, u'\r');
+}
+
+/// The position of the first unit of text, or npos.
+std::size_t FindUnit(std::u16string_view text, char16_t unit)
+{
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        if (const std::uint64_t marks = UnitsEqual(Load(text.data() + at), unit); marks != 0)
+            return at + wordscan::FirstUnitMark(marks);
+    }
+    for (; at < text.size(); ++at) {
+        if (text[at] == unit)
+            return at;
+    }
+    return std::u16string_view::npos;
 }
 
 char16_t LowerAscii(char16_t unit)
@@ -28,7 +97,7 @@ class SuffixPieces
 public:
     explicit SuffixPieces(std::u16string_view line)
     {
-        const std::size_t at = line.find(u'@');
+        const std::size_t at = FindUnit(line, u'@');
         if (at == std::u16string_view::npos)
             return;
         const std::u16string_view tail = line.substr(at + 1);
@@ -91,11 +160,20 @@ void LowerSuffixInto(std::u16string_view line, std::u16string& out)
 
 void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
 {
+    // Most lines are ASCII: widened as they stand, after the CR of a CR LF end, which is then
+    // their last CR.
+    const std::string_view body =
+        segment.ends_with('\r') ? segment.substr(0, segment.size() - 1) : segment;
+    if (IsPlainAscii(body)) {
+        out.resize(body.size());
+        for (std::size_t i = 0; i < body.size(); ++i)
+            out[i] = static_cast<unsigned char>(body[i]);
+        return;
+    }
     segment = segment.substr(0, segment.find('\0'));
     out.clear();
     codePage.Decode(segment, out);
-    EraseLast(out, u'\n');
-    EraseLast(out, u'\r');
+    EraseLineEnds(out);
 }
 
 std::u16string ExtractDomainSuffix(std::u16string_view line)
@@ -116,14 +194,30 @@ bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>
 }
 
 SuffixLookup::SuffixLookup(const std::vector<std::u16string>& suffixes)
-    : suffixes_(suffixes.begin(), suffixes.end())
 {
+    suffixes_.Reserve(suffixes.size());
+    for (const std::u16string& suffix : suffixes)
+        suffixes_.Add(suffix);
 }
 
 bool SuffixLookup::Holds(std::u16string_view line)
 {
-    LowerSuffixInto(line, suffix_);
-    return suffixes_.contains(suffix_);
+    const std::size_t at = FindUnit(line, u'@');
+    if (at == std::u16string_view::npos) {
+        suffix_.clear();
+    } else {
+        // The text after the "@", lowered; it is the suffix unless it holds an LF or a CR.
+        const std::u16string_view tail = line.substr(at + 1);
+        suffix_.resize(tail.size());
+        bool lineEnds = false;
+        for (std::size_t i = 0; i < tail.size(); ++i) {
+            suffix_[i] = LowerAscii(tail[i]);
+            lineEnds |= tail[i] == u'\n' || tail[i] == u'\r';
+        }
+        if (lineEnds)
+            LowerSuffixInto(line, suffix_);
+    }
+    return suffixes_.Find(suffix_) != LineTable::none;
 }
 
 } // namespace trelvane

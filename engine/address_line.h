@@ -2,10 +2,10 @@
 #pragma once
 
 #include "engine/code_page.h"
+#include "engine/line_table.h"
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace trelvane {
@@ -33,7 +33,7 @@ public:
     bool Holds(std::u16string_view line);
 
 private:
-    std::unordered_set<std::u16string> suffixes_;
+    LineTable suffixes_;
     std::u16string suffix_;
 };
 
