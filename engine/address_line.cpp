@@ -18,18 +18,21 @@ using wordscan::UnitsEqual;
 /// decodes to the same units, and that normalising leaves alone.
 bool IsPlainAscii(std::string_view bytes)
 {
+    if (bytes.size() < 8) {
+        for (const char byte : bytes) {
+            if (static_cast<unsigned char>(byte) >= 0x80 || byte == '\0' || byte == '\n' ||
+                byte == '\r')
+                return false;
+        }
+        return true;
+    }
     std::uint64_t marks = 0;
     const auto scan = [&marks](std::uint64_t word) {
         marks |= word | wordscan::ZeroBytes(word) | BytesEqual(word, '\n') | BytesEqual(word, '\r');
     };
-    std::size_t at = 0;
-    for (; at + 8 <= bytes.size(); at += 8)
+    for (std::size_t at = 0; at + 8 < bytes.size(); at += 8)
         scan(Load(bytes.data() + at));
-    if (at < bytes.size()) {
-        std::uint64_t tail = wordscan::eachByte * 'a'; // filler that passes the test
-        std::memcpy(&tail, bytes.data() + at, bytes.size() - at);
-        scan(tail);
-    }
+    scan(Load(bytes.data() + bytes.size() - 8)); // the last eight, overlapping the word before
     return (marks & wordscan::byteHighBits) == 0;
 }
 
@@ -87,6 +90,38 @@ std::size_t FindUnit(std::u16string_view text, char16_t unit)
 char16_t LowerAscii(char16_t unit)
 {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
+}
+
+/// Four ASCII units with A-Z lowered: a unit of 0x41 to 0x5A alone gets bit 7 from adding
+/// 0x3F but not from adding 0x25, and no sum of units below 0x80 reaches the next unit.
+std::uint64_t LowerAsciiWord(std::uint64_t word)
+{
+    const std::uint64_t upper =
+        ((word + 0x3F * wordscan::eachUnit) & ~(word + 0x25 * wordscan::eachUnit)) &
+        (0x80 * wordscan::eachUnit);
+    return word + (upper >> 2);
+}
+
+/// Writes text with A-Z lowered to out; false, with out unfinished, when text holds an LF or a
+/// CR.
+bool LowerHoldingNoLineEnd(std::u16string_view text, char16_t* out)
+{
+    constexpr std::uint64_t asciiUnits = 0xFF80'FF80'FF80'FF80u;
+    std::uint64_t lineEnds = 0;
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        std::uint64_t word = Load(text.data() + at);
+        lineEnds |= UnitsEqual(word, u'\n') | UnitsEqual(word, u'\r');
+        if ((word & asciiUnits) != 0)
+            break;
+        word = LowerAsciiWord(word);
+        std::memcpy(out + at, &word, sizeof word);
+    }
+    for (; at < text.size(); ++at) {
+        out[at] = LowerAscii(text[at]);
+        lineEnds |= text[at] == u'\n' || text[at] == u'\r';
+    }
+    return lineEnds == 0;
 }
 
 /// The domain suffix before lowering, as up to three pieces of the line: the text after the
@@ -158,7 +193,7 @@ void LowerSuffixInto(std::u16string_view line, std::u16string& out)
 
 } // namespace
 
-void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
+bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
 {
     // Most lines are ASCII: widened as they stand, after the CR of a CR LF end, which is then
     // their last CR.
@@ -168,12 +203,13 @@ void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16s
         out.resize(body.size());
         for (std::size_t i = 0; i < body.size(); ++i)
             out[i] = static_cast<unsigned char>(body[i]);
-        return;
+        return true;
     }
     segment = segment.substr(0, segment.find('\0'));
     out.clear();
     codePage.Decode(segment, out);
     EraseLineEnds(out);
+    return false;
 }
 
 std::u16string ExtractDomainSuffix(std::u16string_view line)
@@ -209,12 +245,7 @@ bool SuffixLookup::Holds(std::u16string_view line)
         // The text after the "@", lowered; it is the suffix unless it holds an LF or a CR.
         const std::u16string_view tail = line.substr(at + 1);
         suffix_.resize(tail.size());
-        bool lineEnds = false;
-        for (std::size_t i = 0; i < tail.size(); ++i) {
-            suffix_[i] = LowerAscii(tail[i]);
-            lineEnds |= tail[i] == u'\n' || tail[i] == u'\r';
-        }
-        if (lineEnds)
+        if (!LowerHoldingNoLineEnd(tail, suffix_.data()))
             LowerSuffixInto(line, suffix_);
     }
     return suffixes_.Find(suffix_) != LineTable::none;

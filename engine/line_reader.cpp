@@ -71,8 +71,7 @@ void HandOverLines(LineCutter& cutter, const CodePage& codePage, std::u16string&
     while (cutter.Next(cut)) {
         if (cut.overLong)
             text.clear();
-        else
-            NormaliseLine(cut.bytes, codePage, text);
+        line.ascii = !cut.overLong && NormaliseLine(cut.bytes, codePage, text);
         line.number = cut.number;
         line.text = text;
         line.bytes = cut.bytes;

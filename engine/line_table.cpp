@@ -26,16 +26,35 @@ std::uint64_t HashRound(std::uint64_t hash, std::uint64_t word)
 std::uint32_t HashTag(std::u16string_view line)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-    std::size_t size = line.size() * sizeof(char16_t);
+    const std::size_t size = line.size() * sizeof(char16_t);
     std::uint64_t first = size * multiplier;
     std::uint64_t second = ~first;
-    for (; size >= 16; size -= 16, bytes += 16) {
-        first = HashRound(first, wordscan::Load(bytes));
-        second = HashRound(second, wordscan::Load(bytes + 8));
+    std::size_t at = 0;
+    for (; at + 16 < size; at += 16) {
+        first = HashRound(first, wordscan::Load(bytes + at));
+        second = HashRound(second, wordscan::Load(bytes + at + 8));
     }
-    std::uint64_t tail[2] = {0, 0};
-    std::memcpy(tail, bytes, size);
-    std::uint64_t hash = HashRound(first, tail[0]) ^ std::rotl(HashRound(second, tail[1]), 17);
+    // The last 1 to 16 bytes, as two words that may overlap each other and the bytes before:
+    // the length, hashed first, tells the lines apart that this gives the same words.
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    if (size >= 16) {
+        low = wordscan::Load(bytes + size - 16);
+        high = wordscan::Load(bytes + size - 8);
+    } else if (size >= 8) {
+        low = wordscan::Load(bytes);
+        high = wordscan::Load(bytes + size - 8);
+    } else if (size >= 4) {
+        std::uint32_t part[2];
+        std::memcpy(&part[0], bytes, 4);
+        std::memcpy(&part[1], bytes + size - 4, 4);
+        low = part[0] | (std::uint64_t{part[1]} << 32);
+    } else if (size == 2) {
+        std::uint16_t unit;
+        std::memcpy(&unit, bytes, 2);
+        low = unit;
+    }
+    std::uint64_t hash = HashRound(first, low) ^ std::rotl(HashRound(second, high), 17);
     // The finaliser of MurmurHash3: every input bit reaches every output bit.
     hash ^= hash >> 33;
     hash *= 0xFF51'AFD7'ED55'8CCDu;

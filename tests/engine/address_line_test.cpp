@@ -69,6 +69,10 @@ const SuffixRow suffixRows[] = {
     {"cr then lf removed", u"x@a\rb\nc", u"abc"},
     {"cr before the at", u"x\r@b", u"b"},
     {"blank", u"", u""},
+    {"letters lowered, their neighbours kept",
+     u"x@@AZ[`az{.EXAMPLE.\u00C0B.ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+     u"@az[`az{.example.\u00C0b.abcdefghijklmnopqrstuvwxyz"},
+    {"long, cr in the second word", u"x@ABCDEFG\rHI", u"abcdefghi"},
 };
 
 TEST(ExtractDomainSuffix, GivesLoweredTextAfterFirstAt)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace trelvane {
 namespace {
 
@@ -35,17 +37,30 @@ TEST(InputDiagnostics, CountsAtSignsEscapedBytesAndBlanksOfEachLine)
     };
     const std::u16string path = u"in.txt";
     for (const Row& row : rows) {
-        InputDiagnostics diagnostics;
-        diagnostics.BeginFile(path);
-        ReadLine line;
-        line.number = 2;
-        line.text = row.text;
-        line.bytes = "x"sv;
-        diagnostics.OnLine(line);
-        diagnostics.EndFile();
-        EXPECT_EQ(diagnostics.Finding(DiagnosticKind::AtSigns).count, row.atSigns) << row.name;
-        EXPECT_EQ(diagnostics.Finding(DiagnosticKind::InvalidBytes).count, row.invalid) << row.name;
-        EXPECT_EQ(diagnostics.Finding(DiagnosticKind::Blanks).count, row.blanks) << row.name;
+        // An ASCII line is also checked as the reader hands it over: through its bytes.
+        std::string bytes;
+        for (const char16_t unit : row.text)
+            bytes += static_cast<char>(unit);
+        bytes += '\r';
+        const bool ascii = std::all_of(row.text.begin(), row.text.end(),
+                                       [](char16_t unit) { return unit < 0x80; });
+        for (const bool throughBytes : {false, true}) {
+            if (throughBytes && !ascii)
+                continue;
+            InputDiagnostics diagnostics;
+            diagnostics.BeginFile(path);
+            ReadLine line;
+            line.number = 2;
+            line.text = row.text;
+            line.bytes = throughBytes ? std::string_view(bytes) : "x";
+            line.ascii = throughBytes;
+            diagnostics.OnLine(line);
+            diagnostics.EndFile();
+            EXPECT_EQ(diagnostics.Finding(DiagnosticKind::AtSigns).count, row.atSigns) << row.name;
+            EXPECT_EQ(diagnostics.Finding(DiagnosticKind::InvalidBytes).count, row.invalid)
+                << row.name;
+            EXPECT_EQ(diagnostics.Finding(DiagnosticKind::Blanks).count, row.blanks) << row.name;
+        }
     }
 }
 
