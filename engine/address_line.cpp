@@ -106,13 +106,12 @@ std::uint64_t LowerAsciiWord(std::uint64_t word)
 /// CR.
 bool LowerHoldingNoLineEnd(std::u16string_view text, char16_t* out)
 {
-    constexpr std::uint64_t asciiUnits = 0xFF80'FF80'FF80'FF80u;
     std::uint64_t lineEnds = 0;
     std::size_t at = 0;
     for (; at + 4 <= text.size(); at += 4) {
         std::uint64_t word = Load(text.data() + at);
         lineEnds |= UnitsEqual(word, u'\n') | UnitsEqual(word, u'\r');
-        if ((word & asciiUnits) != 0)
+        if ((word & wordscan::nonAsciiUnitBits) != 0)
             break;
         word = LowerAsciiWord(word);
         std::memcpy(out + at, &word, sizeof word);

@@ -6,9 +6,6 @@
 namespace trelvane::codepage {
 namespace {
 
-/// The bits of four code units that are zero when all four are ASCII.
-constexpr std::uint64_t asciiUnits = 0xFF80'FF80'FF80'FF80u;
-
 /// The length of the valid UTF-8 sequence at p (its code point in codePoint), or 0.
 int ValidSequenceLength(const unsigned char* p, const unsigned char* end, char32_t& codePoint)
 {
@@ -125,7 +122,8 @@ bool EncodeUtf8(std::u16string_view text, std::string& out)
     char* dst = first + ascii;
     bool complete = true;
     for (std::size_t i = ascii; i < text.size(); ++i) {
-        if (text.size() - i >= 4 && (wordscan::Load(text.data() + i) & asciiUnits) == 0) {
+        if (text.size() - i >= 4 &&
+            (wordscan::Load(text.data() + i) & wordscan::nonAsciiUnitBits) == 0) {
             for (std::size_t k = 0; k < 4; ++k)
                 dst[k] = static_cast<char>(text[i + k]);
             dst += 4;

@@ -48,14 +48,14 @@ std::size_t CountAtSigns(std::string_view bytes)
 UnitCounts CountUnits(std::u16string_view text)
 {
     using namespace wordscan;
-    constexpr std::uint64_t escapeMask = 0xFF80'FF80'FF80'FF80u;
     UnitCounts counts;
     std::uint64_t escapes = 0;
     std::size_t at = 0;
     for (; at + 4 <= text.size(); at += 4) {
         const std::uint64_t word = Load(text.data() + at);
         counts.atSigns += CountUnitMarks(UnitsEqual(word, u'@'));
-        escapes |= UnitsEqual(word & escapeMask, 0xDC80);
+        // U+DC80 to U+DCFF are the units whose bits above the ASCII range are those of U+DC80.
+        escapes |= UnitsEqual(word & nonAsciiUnitBits, 0xDC80);
     }
     for (; at < text.size(); ++at) {
         counts.atSigns += text[at] == u'@';

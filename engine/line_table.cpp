@@ -95,14 +95,13 @@ std::uint64_t WidenBytes(std::uint32_t value)
 /// Whether line is all ASCII and its units are the bytes of key, which is as long.
 bool IsAsciiOf(std::string_view key, std::u16string_view line)
 {
-    constexpr std::uint64_t asciiUnits = 0xFF80'FF80'FF80'FF80u;
     std::uint64_t differences = 0;
     std::size_t at = 0;
     for (; at + 4 <= line.size(); at += 4) {
         std::uint32_t bytes;
         std::memcpy(&bytes, key.data() + at, sizeof bytes);
         const std::uint64_t units = wordscan::Load(line.data() + at);
-        differences |= (units ^ WidenBytes(bytes)) | (units & asciiUnits);
+        differences |= (units ^ WidenBytes(bytes)) | (units & wordscan::nonAsciiUnitBits);
     }
     for (; at < line.size(); ++at)
         differences |= (line[at] ^ static_cast<unsigned char>(key[at])) | (line[at] & 0xFF80u);

@@ -15,6 +15,8 @@ inline constexpr std::uint64_t eachByte = 0x0101'0101'0101'0101u;
 inline constexpr std::uint64_t eachUnit = 0x0001'0001'0001'0001u;
 inline constexpr std::uint64_t byteHighBits = 0x8080'8080'8080'8080u;
 inline constexpr std::uint64_t unitHighBits = 0x8000'8000'8000'8000u;
+/// The bits of four code units that are all zero when the four are ASCII.
+inline constexpr std::uint64_t nonAsciiUnitBits = 0xFF80'FF80'FF80'FF80u;
 
 /// The eight bytes at p.
 inline std::uint64_t Load(const void* p)
