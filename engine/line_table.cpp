@@ -34,8 +34,8 @@ std::uint32_t HashTag(std::u16string_view line)
         first = HashRound(first, wordscan::Load(bytes + at));
         second = HashRound(second, wordscan::Load(bytes + at + 8));
     }
-    // The last 1 to 16 bytes, as two words that may overlap each other and the bytes before:
-    // the length, hashed first, tells the lines apart that this gives the same words.
+    // The last 16 bytes at most, as two words that may overlap each other and the bytes before:
+    // the length, hashed first, tells apart the lines that this gives the same words.
     std::uint64_t low = 0;
     std::uint64_t high = 0;
     if (size >= 16) {
@@ -74,8 +74,8 @@ std::size_t NumberOf(std::uint64_t slot)
     return static_cast<std::size_t>(slot & 0xFFFF'FFFFu) - 1;
 }
 
-/// The bits that a line of this tag sets in its filter word: five of 64, from a remix of the
-/// tag that is independent of the bits that chose the word.
+/// The bits that a line of this tag sets in its filter word: five of 64, taken from a remix of
+/// the whole tag (the word is chosen by its upper bits).
 std::uint64_t FilterBits(std::uint32_t tag)
 {
     const std::uint64_t mixed = (tag ^ (std::uint64_t{tag} << 32)) * 0xD6E8'FEB8'6659'FD93u;

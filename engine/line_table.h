@@ -16,7 +16,8 @@ namespace trelvane {
 /// (engine/address_key.h: ASCII stays one byte); an open-addressing table holds, per line, half
 /// of its hash and its number. A filter in front of it (a Bloom filter of one 64-bit word per
 /// lookup, 8 to 16 bits a line) answers most lookups of lines not held without touching the
-/// table. No line has a node or an allocation of its own. Not safe for use from two threads.
+/// table. No line has a node or an allocation of its own. Find may run on several threads at
+/// once; Add and Clear may not run beside anything else.
 class LineTable
 {
 public:
