@@ -1,11 +1,54 @@
 // Address-line normalisation and domain suffixes.
 #include "engine/address_line.h"
 
+#include "engine/word_scan.h"
+
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace trelvane {
 namespace {
+
+using wordscan::BytesEqual;
+using wordscan::Load;
+using wordscan::UnitsEqual;
+
+/// Whether bytes are all ASCII and hold no zero, LF or CR byte: the bytes that every code page
+/// decodes to the same units, and that normalising leaves alone.
+bool IsPlainAscii(std::string_view bytes)
+{
+    if (bytes.size() < 8) {
+        for (const char byte : bytes) {
+            if (static_cast<unsigned char>(byte) >= 0x80 || byte == '\0' || byte == '\n' ||
+                byte == '\r')
+                return false;
+        }
+        return true;
+    }
+    std::uint64_t marks = 0;
+    const auto scan = [&marks](std::uint64_t word) {
+        marks |= word | wordscan::ZeroBytes(word) | BytesEqual(word, '\n') | BytesEqual(word, '\r');
+    };
+    for (std::size_t at = 0; at + 8 < bytes.size(); at += 8)
+        scan(Load(bytes.data() + at));
+    scan(Load(bytes.data() + bytes.size() - 8)); // the last eight, overlapping the word before
+    return (marks & wordscan::byteHighBits) == 0;
+}
+
+/// Whether text holds an LF or a CR.
+bool HoldsLineEndUnit(std::u16string_view text)
+{
+    std::uint64_t marks = 0;
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        const std::uint64_t word = Load(text.data() + at);
+        marks |= UnitsEqual(word, u'\n') | UnitsEqual(word, u'\r');
+    }
+    for (; at < text.size(); ++at)
+        marks |= text[at] == u'\n' || text[at] == u'\r';
+    return marks != 0;
+}
 
 /// Removes the last occurrence of unit from text, if any.
 void EraseLast(std::u16string& text, char16_t unit)
@@ -15,9 +58,69 @@ void EraseLast(std::u16string& text, char16_t unit)
         text.erase(at, 1);
 }
 
+/// Removes the last LF of text, then its last CR. Most lines hold no LF and no CR but a final
+/// one, which one pass over the rest tells.
+void EraseLineEnds(std::u16string& text)
+{
+    const bool finalCr = !text.empty() && text.back() == u'\r';
+    if (!HoldsLineEndUnit(std::u16string_view(text).substr(0, text.size() - finalCr))) {
+        if (finalCr)
+            text.pop_back();
+        return;
+    }
+    EraseLast(text, u'\n');
+    EraseLast(text, u'\r');
+}
+
+/// The position of the first unit of text, or npos.
+std::size_t FindUnit(std::u16string_view text, char16_t unit)
+{
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        if (const std::uint64_t marks = UnitsEqual(Load(text.data() + at), unit); marks != 0)
+            return at + wordscan::FirstUnitMark(marks);
+    }
+    for (; at < text.size(); ++at) {
+        if (text[at] == unit)
+            return at;
+    }
+    return std::u16string_view::npos;
+}
+
 char16_t LowerAscii(char16_t unit)
 {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + (u'a' - u'A')) : unit;
+}
+
+/// Four ASCII units with A-Z lowered: a unit of 0x41 to 0x5A alone gets bit 7 from adding
+/// 0x3F but not from adding 0x25, and no sum of units below 0x80 reaches the next unit.
+std::uint64_t LowerAsciiWord(std::uint64_t word)
+{
+    const std::uint64_t upper =
+        ((word + 0x3F * wordscan::eachUnit) & ~(word + 0x25 * wordscan::eachUnit)) &
+        (0x80 * wordscan::eachUnit);
+    return word + (upper >> 2);
+}
+
+/// Writes text with A-Z lowered to out; false, with out unfinished, when text holds an LF or a
+/// CR.
+bool LowerHoldingNoLineEnd(std::u16string_view text, char16_t* out)
+{
+    std::uint64_t lineEnds = 0;
+    std::size_t at = 0;
+    for (; at + 4 <= text.size(); at += 4) {
+        std::uint64_t word = Load(text.data() + at);
+        lineEnds |= UnitsEqual(word, u'\n') | UnitsEqual(word, u'\r');
+        if ((word & wordscan::nonAsciiUnitBits) != 0)
+            break;
+        word = LowerAsciiWord(word);
+        std::memcpy(out + at, &word, sizeof word);
+    }
+    for (; at < text.size(); ++at) {
+        out[at] = LowerAscii(text[at]);
+        lineEnds |= text[at] == u'\n' || text[at] == u'\r';
+    }
+    return lineEnds == 0;
 }
 
 /// The domain suffix before lowering, as up to three pieces of the line: the text after the
@@ -28,7 +131,7 @@ class SuffixPieces
 public:
     explicit SuffixPieces(std::u16string_view line)
     {
-        const std::size_t at = line.find(u'@');
+        const std::size_t at = FindUnit(line, u'@');
         if (at == std::u16string_view::npos)
             return;
         const std::u16string_view tail = line.substr(at + 1);
@@ -89,13 +192,23 @@ void LowerSuffixInto(std::u16string_view line, std::u16string& out)
 
 } // namespace
 
-void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
+bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
 {
+    // Most lines are ASCII: widened as they stand, after the CR of a CR LF end, which is then
+    // their last CR.
+    const std::string_view body =
+        segment.ends_with('\r') ? segment.substr(0, segment.size() - 1) : segment;
+    if (IsPlainAscii(body)) {
+        out.resize(body.size());
+        for (std::size_t i = 0; i < body.size(); ++i)
+            out[i] = static_cast<unsigned char>(body[i]);
+        return true;
+    }
     segment = segment.substr(0, segment.find('\0'));
     out.clear();
     codePage.Decode(segment, out);
-    EraseLast(out, u'\n');
-    EraseLast(out, u'\r');
+    EraseLineEnds(out);
+    return false;
 }
 
 std::u16string ExtractDomainSuffix(std::u16string_view line)
@@ -116,14 +229,25 @@ bool HasListedSuffix(std::u16string_view line, const std::vector<std::u16string>
 }
 
 SuffixLookup::SuffixLookup(const std::vector<std::u16string>& suffixes)
-    : suffixes_(suffixes.begin(), suffixes.end())
 {
+    suffixes_.Reserve(suffixes.size());
+    for (const std::u16string& suffix : suffixes)
+        suffixes_.Add(suffix);
 }
 
 bool SuffixLookup::Holds(std::u16string_view line)
 {
-    LowerSuffixInto(line, suffix_);
-    return suffixes_.contains(suffix_);
+    const std::size_t at = FindUnit(line, u'@');
+    if (at == std::u16string_view::npos) {
+        suffix_.clear();
+    } else {
+        // The text after the "@", lowered; it is the suffix unless it holds an LF or a CR.
+        const std::u16string_view tail = line.substr(at + 1);
+        suffix_.resize(tail.size());
+        if (!LowerHoldingNoLineEnd(tail, suffix_.data()))
+            LowerSuffixInto(line, suffix_);
+    }
+    return suffixes_.Find(suffix_) != LineTable::none;
 }
 
 } // namespace trelvane

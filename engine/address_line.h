@@ -2,18 +2,20 @@
 #pragma once
 
 #include "engine/code_page.h"
+#include "engine/line_table.h"
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace trelvane {
 
 /// Makes the address line of one line's bytes (without its LF) into out, replacing its content:
 /// the text ends at the first zero byte, is decoded with codePage, then loses its last LF and
-/// then its last CR, wherever they stand. Nothing else changes. Reuses out's storage.
-void NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out);
+/// then its last CR, wherever they stand. Nothing else changes. Reuses out's storage. Returns
+/// whether the line was plain ASCII: then out holds the segment's bytes, one unit each, less a
+/// final CR.
+bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out);
 
 /// The text after the first "@" of line, with A-Z lowered (after removing the last LF, then the
 /// last CR, as NormaliseLine does); empty when line holds no "@".
@@ -33,7 +35,7 @@ public:
     bool Holds(std::u16string_view line);
 
 private:
-    std::unordered_set<std::u16string> suffixes_;
+    LineTable suffixes_;
     std::u16string suffix_;
 };
 

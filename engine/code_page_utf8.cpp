@@ -1,6 +1,8 @@
 // Strict UTF-8 with byte escapes, with a fast path for ASCII runs.
 #include "engine/code_page_converter.h"
 
+#include "engine/word_scan.h"
+
 namespace trelvane::codepage {
 namespace {
 
@@ -64,17 +66,19 @@ void DecodeUtf8(std::string_view bytes, std::u16string& out)
     out.resize(start + bytes.size());
     char16_t* const first = out.data() + start;
     char16_t* dst = first;
-    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = begin + bytes.size();
-    for (const unsigned char* p = begin; p != end;) {
-        const std::size_t ascii =
-            AsciiPrefixLength(bytes.substr(static_cast<std::size_t>(p - begin)));
-        for (std::size_t i = 0; i < ascii; ++i)
-            dst[i] = p[i];
-        dst += ascii;
-        p += ascii;
-        if (p != end)
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p != end) {
+        if (end - p >= 8 && (wordscan::Load(p) & wordscan::byteHighBits) == 0) {
+            for (int i = 0; i < 8; ++i)
+                dst[i] = p[i];
+            dst += 8;
+            p += 8;
+        } else if (*p < 0x80) {
+            *dst++ = *p++;
+        } else {
             p = DecodeSequence(p, end, dst);
+        }
     }
     out.resize(start + static_cast<std::size_t>(dst - first));
 }
@@ -107,20 +111,28 @@ bool EncodeCharacter(std::u16string_view text, std::size_t& i, char*& dst)
 
 bool EncodeUtf8(std::u16string_view text, std::string& out)
 {
-    // Three bytes per code unit at most (a surrogate pair: four bytes for two units).
+    // An ASCII start takes one byte a unit, the rest three at most (a surrogate pair: four bytes
+    // for two units).
+    const std::size_t ascii = AsciiPrefixLength(text);
     const std::size_t start = out.size();
-    out.resize(start + 3 * text.size());
+    out.resize(start + ascii + 3 * (text.size() - ascii));
     char* const first = out.data() + start;
-    char* dst = first;
+    for (std::size_t i = 0; i < ascii; ++i)
+        first[i] = static_cast<char>(text[i]);
+    char* dst = first + ascii;
     bool complete = true;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t ascii = AsciiPrefixLength(text.substr(i));
-        for (std::size_t k = 0; k < ascii; ++k)
-            dst[k] = static_cast<char>(text[i + k]);
-        dst += ascii;
-        i += ascii;
-        if (i < text.size() && !EncodeCharacter(text, i, dst))
+    for (std::size_t i = ascii; i < text.size(); ++i) {
+        if (text.size() - i >= 4 &&
+            (wordscan::Load(text.data() + i) & wordscan::nonAsciiUnitBits) == 0) {
+            for (std::size_t k = 0; k < 4; ++k)
+                dst[k] = static_cast<char>(text[i + k]);
+            dst += 4;
+            i += 3;
+        } else if (text[i] < 0x80) {
+            *dst++ = static_cast<char>(text[i]);
+        } else if (!EncodeCharacter(text, i, dst)) {
             complete = false;
+        }
     }
     out.resize(start + static_cast<std::size_t>(dst - first));
     return complete;

@@ -1,6 +1,7 @@
 // Loading the exclusion file as Windows text mode reads it.
 #include "engine/exclusion_list.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -61,31 +62,55 @@ bool ReadRemainingBytes(os::InputFile& file, std::string& bytes, const StopFlag*
     }
 }
 
-void AddExclusionLines(AddressSet& set, std::string_view fileBytes, const CodePage& codePage,
-                       ExclusionEntryLines* entryLines)
+void ExclusionLines::Reserve(std::size_t lines, std::size_t units)
+{
+    // Most lines are ASCII, one byte a unit in the table.
+    table_.Reserve(lines, units);
+    entryLines_.reserve(lines);
+}
+
+void ExclusionLines::Add(std::u16string_view line, std::int64_t number)
+{
+    if (table_.Add(line).second)
+        entryLines_.push_back(number);
+}
+
+std::int64_t ExclusionLines::EntryLine(std::u16string_view line) const
+{
+    const std::size_t found = table_.Find(line);
+    return found == LineTable::none ? 0 : entryLines_[found];
+}
+
+void ExclusionLines::Clear()
+{
+    table_.Clear();
+    entryLines_.clear();
+}
+
+void AddExclusionLines(ExclusionLines& lines, std::string_view fileBytes, const CodePage& codePage)
 {
     const std::u16string text = codePage.Decode(WithoutCrBeforeLf(TextPart(fileBytes)));
+    // Sized once: the text has at most one line more than it has LFs.
+    lines.Reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1,
+                  text.size());
     std::u16string_view rest = text;
     std::int64_t number = 0;
     while (!rest.empty()) {
         const std::size_t lf = rest.find(u'\n');
-        const std::u16string_view line = rest.substr(0, lf);
-        set.Insert(line);
-        if (entryLines != nullptr)
-            entryLines->try_emplace(std::u16string(line), ++number);
+        lines.Add(rest.substr(0, lf), ++number);
         if (lf == std::u16string_view::npos)
             return;
         rest.remove_prefix(lf + 1);
     }
 }
 
-bool LoadExclusionList(AddressSet& set, const std::u16string& path)
+bool LoadExclusionList(ExclusionLines& lines, const std::u16string& path)
 {
     os::InputFile file(path);
     std::string bytes;
     if (!file.IsOpen() || !ReadRemainingBytes(file, bytes, nullptr))
         return false;
-    AddExclusionLines(set, bytes, SystemCodePage());
+    AddExclusionLines(lines, bytes, SystemCodePage());
     return true;
 }
 
@@ -113,18 +138,11 @@ bool JobExclusions::Reload()
         return false;
     }
     lines_.Clear();
-    entryLines_.clear();
-    AddExclusionLines(lines_, bytes, SystemCodePage(), keepEntryLines_ ? &entryLines_ : nullptr);
+    AddExclusionLines(lines_, bytes, SystemCodePage());
     loaded_ = identity && IsSettled(*identity, openedAt) ? identity : std::nullopt;
     loadedForJob_ = !file.IsRegular();
     hasLoaded_ = true;
     return true;
-}
-
-std::int64_t JobExclusions::EntryLine(std::u16string_view line) const
-{
-    const auto found = entryLines_.find(std::u16string(line));
-    return found == entryLines_.end() ? 0 : found->second;
 }
 
 } // namespace trelvane

@@ -145,8 +145,6 @@ public:
         : job_(job), stop_(stop), exclusions_(job.exclusionPath, &stop),
           hashed_(job.hashedExclusionPath)
     {
-        if (job.removalSink != nullptr)
-            exclusions_.KeepEntryLines();
     }
 
     // Counts and processes every input file; false when the job was stopped.

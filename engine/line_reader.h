@@ -25,6 +25,9 @@ struct ReadLine
     std::u16string_view text; ///< the address line; empty when overLong; valid during the call
     std::string_view bytes;   ///< the line's bytes without its LF; empty when overLong
     bool overLong = false;    ///< the line was longer than maxLineBytes and is not given
+    /// The line is ASCII without zero, LF or CR but a final CR: text is bytes, one unit a byte,
+    /// less that CR.
+    bool ascii = false;
 };
 
 /// How reading a file ended.

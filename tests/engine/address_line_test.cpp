@@ -31,6 +31,15 @@ TEST(NormaliseLine, RemovesLastLfThenLastCrAndNothingElse)
          u"\uFEFFa"},
         {"non-ascii", "\xE5\x90\x8D@b\r"sv, u"\u540D@b"},
         {"invalid byte escaped", "a\xFF"sv, u"a\xDCFF"},
+        // Lines longer than one word of eight bytes, each rule in the second word.
+        {"long crlf line", "abcdefghij\r"sv, u"abcdefghij"},
+        {"long, cr inside", "abcdefghij\rk"sv, u"abcdefghijk"},
+        {"long, zero inside", "abcdefghi\0jk\r"sv, u"abcdefghi"},
+        {"long, lf inside", "abcdefghi\njk\r"sv, u"abcdefghijk"},
+        {"long, cr inside and at the end", "abcdefghi\rjk\r"sv, u"abcdefghi\rjk"},
+        {"long, non-ascii", "abcdefghi\xC3\xA9\r"sv, u"abcdefghi\u00E9"},
+        {"non-ascii, lf inside", "\xC3\xA9\nb\r"sv, u"\u00E9b"},
+        {"non-ascii, cr inside and at the end", "\xC3\xA9\rb\r\r"sv, u"\u00E9\rb\r"},
     };
     std::u16string out = u"left over from the line before";
     for (const Row& row : rows) {
@@ -60,6 +69,10 @@ const SuffixRow suffixRows[] = {
     {"cr then lf removed", u"x@a\rb\nc", u"abc"},
     {"cr before the at", u"x\r@b", u"b"},
     {"blank", u"", u""},
+    {"letters lowered, their neighbours kept",
+     u"x@@AZ[`az{.EXAMPLE.\u00C0B.ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+     u"@az[`az{.example.\u00C0b.abcdefghijklmnopqrstuvwxyz"},
+    {"long, cr in the second word", u"x@ABCDEFG\rHI", u"abcdefghi"},
 };
 
 TEST(ExtractDomainSuffix, GivesLoweredTextAfterFirstAt)

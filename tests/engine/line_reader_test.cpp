@@ -182,10 +182,18 @@ TEST_F(ReaderTest, StopsBeforeTheNextBlock)
 
 TEST_F(ReaderTest, CountLinesCountsLfBytes)
 {
-    dir.Write("in.txt", "a\r\n\nb\nno lf at the end");
-    const LineCount count = CountLines(dir.Wide("in.txt"));
-    EXPECT_TRUE(count.outcome.ok);
-    EXPECT_EQ(count.lines, 3);
+    const std::pair<std::string, std::int64_t> rows[] = {
+        {"a\r\n\nb\nno lf at the end", 3},
+        // Nothing but LFs, past the point where the counter of each byte place would overflow.
+        {std::string(8 * 300 + 3, '\n'), 8 * 300 + 3},
+        {std::string(5000, 'x') + "\n" + std::string(5000, '\r') + "\n", 2},
+    };
+    for (const auto& [text, lines] : rows) {
+        dir.Write("in.txt", text);
+        const LineCount count = CountLines(dir.Wide("in.txt"));
+        EXPECT_TRUE(count.outcome.ok);
+        EXPECT_EQ(count.lines, lines);
+    }
 }
 
 } // namespace

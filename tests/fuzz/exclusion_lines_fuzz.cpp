@@ -2,7 +2,8 @@
 #include "engine/exclusion_list.h"
 #include "tests/fuzz/fuzz_support.h"
 
-#include <set>
+#include <map>
+#include <string>
 #include <vector>
 
 using namespace trelvane;
@@ -38,11 +39,11 @@ std::vector<std::string> TextModeLines(std::string_view bytes)
     return lines;
 }
 
-std::string Listed(const std::vector<std::u16string>& lines)
+std::string Listed(const std::map<std::u16string, std::int64_t>& entries)
 {
     std::string text;
-    for (const std::u16string& line : lines)
-        text += "[" + Hex(line) + "] ";
+    for (const auto& [line, number] : entries)
+        text += "[" + Hex(line) + "]:" + std::to_string(number) + " ";
     return text;
 }
 
@@ -58,20 +59,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CodePage& codePage = data[0] % 2 == 0 ? utf8 : gbk;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-    std::set<std::u16string> model;
+    // Each distinct line with the number of its first entry.
+    std::map<std::u16string, std::int64_t> model;
+    std::int64_t number = 0;
     for (const std::string& line : TextModeLines(bytes))
-        model.insert(codePage.Decode(line));
-    AddressSet set;
-    AddExclusionLines(set, bytes, codePage);
+        model.try_emplace(codePage.Decode(line), ++number);
+    ExclusionLines lines;
+    AddExclusionLines(lines, bytes, codePage);
 
-    std::vector<std::u16string> actual;
-    set.ForEach([&](std::u16string_view line) {
-        actual.emplace_back(line);
-        return true;
-    });
-    const std::vector<std::u16string> expected(model.begin(), model.end());
-    if (actual != expected)
-        Mismatch(("exclusion lines in " + codePage.Name()).c_str(), Listed(expected),
-                 Listed(actual));
+    std::map<std::u16string, std::int64_t> found;
+    for (const auto& entry : model) {
+        if (lines.Contains(entry.first))
+            found.emplace(entry.first, lines.EntryLine(entry.first));
+    }
+    if (found != model || lines.Size() != model.size())
+        Mismatch(("exclusion lines in " + codePage.Name()).c_str(), Listed(model),
+                 Listed(found) + "of " + std::to_string(lines.Size()));
     return 0;
 }
