@@ -1,9 +1,14 @@
 // Sorting the byte keys of AddressSet: each entry carries a 12-byte window of its key, so most
-// comparisons touch no key; runs of equal windows are sorted again by the windows that follow.
+// steps touch no key; runs of equal windows are sorted again by the windows that follow. Many
+// keys are sorted by two threads: one radix pass splits them into buckets, which the threads
+// share out.
 #pragma once
+
+#include "engine/window_sort.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -15,23 +20,19 @@
 
 namespace trelvane::addresskey {
 
-/// Bytes of a key that a sort entry carries.
-inline constexpr std::size_t windowBytes = 12;
 /// Bytes that must be readable after the end of every key, so a window loads in two reads.
 inline constexpr std::size_t windowPadding = windowBytes;
 /// Below this many keys a second sorting thread costs more than it saves.
 inline constexpr std::size_t parallelSortKeys = std::size_t{1} << 16;
 /// Past this depth, runs of keys sharing a prefix are sorted by comparing whole keys.
 inline constexpr std::size_t deepestWindow = 192;
-
-/// One key to sort: windowBytes of it from some depth on, as big-endian numbers that are zero
-/// past the key's end, and the key's granule.
-struct SortEntry
-{
-    std::uint64_t head;
-    std::uint32_t tail;
-    std::uint32_t granule;
-};
+/// Parts of more entries than this get a radix pass first; smaller ones (a few MiB at most) are
+/// sorted by comparisons.
+inline constexpr std::size_t radixSortEntries = std::size_t{1} << 18;
+/// Bits of the digit of the radix pass that splits the work between two threads.
+inline constexpr std::size_t sharedDigitBits = 16;
+/// Runs of equal windows whose deeper windows are read in one go, so that the reads overlap.
+inline constexpr std::size_t runBatch = 64;
 
 inline std::uint64_t LoadBigEndian(const char* bytes, std::size_t count)
 {
@@ -62,87 +63,281 @@ inline SortEntry MakeSortEntry(std::uint32_t granule, std::string_view key, std:
     return {head, static_cast<std::uint32_t>(tail >> 32), granule};
 }
 
-inline bool WindowLess(const SortEntry& a, const SortEntry& b)
-{
-    return a.head != b.head ? a.head < b.head : a.tail < b.tail;
-}
-
-inline bool SameWindow(const SortEntry& a, const SortEntry& b)
-{
-    return a.head == b.head && a.tail == b.tail;
-}
-
 template <typename KeyOf>
 void SortByKey(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth);
 
-/// Orders entries whose keys agree on their first depth bytes (zero-padded), by the rest of them.
-template <typename KeyOf>
-void SortRun(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth)
+/// A run of keys that agree before some depth, with their windows from there on loaded.
+struct DeeperRun
 {
-    if (depth > deepestWindow) {
-        std::sort(begin, end, [&keyOf](const SortEntry& a, const SortEntry& b) {
-            return keyOf(a.granule) < keyOf(b.granule);
-        });
-        return;
+    SortEntry* begin;
+    SortEntry* rest; ///< where the keys that go on past the depth begin
+    SortEntry* end;
+};
+
+/// Loads the windows at depth of a run of keys that agree before it. A key that ends by depth is
+/// a prefix of every other key of the run followed by zero bytes: such keys go to the front,
+/// with their lengths in place of their windows.
+template <typename KeyOf>
+DeeperRun LoadDeeperWindows(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth)
+{
+    SortEntry* rest = begin;
+    for (SortEntry* entry = begin; entry != end; ++entry) {
+        const std::string_view key = keyOf(entry->granule);
+        if (key.size() > depth) {
+            *entry = MakeSortEntry(entry->granule, key, depth);
+            continue;
+        }
+        *entry = {0, static_cast<std::uint32_t>(key.size()), entry->granule};
+        std::swap(*entry, *rest++);
     }
-    for (SortEntry* entry = begin; entry != end; ++entry)
-        *entry = MakeSortEntry(entry->granule, keyOf(entry->granule), depth);
-    SortByKey(begin, end, keyOf, depth);
+    return {begin, rest, end};
+}
+
+/// Sorts a run with its windows loaded at depth: the keys that end first, by length.
+template <typename KeyOf>
+void SortDeeperRun(const DeeperRun& run, const KeyOf& keyOf, std::size_t depth)
+{
+    std::sort(run.begin, run.rest,
+              [](const SortEntry& a, const SortEntry& b) { return a.tail < b.tail; });
+    if (run.end - run.rest > 1)
+        SortByKey(run.rest, run.end, keyOf, depth);
+}
+
+inline SortEntry* EndOfEqualWindows(SortEntry* begin, SortEntry* end)
+{
+    return std::find_if(begin + 1, end,
+                        [begin](const SortEntry& e) { return !SameWindow(*begin, e); });
+}
+
+/// Sorts every run of equal windows (at depth) among entries sorted by window by the rest of
+/// their keys. The deeper windows of a batch of runs are loaded before any of them is sorted,
+/// so that their cache misses overlap.
+template <typename KeyOf>
+void SortEqualWindows(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth)
+{
+    const std::size_t deeper = depth + windowBytes;
+    std::array<DeeperRun, runBatch> batch;
+    for (SortEntry* run = begin; run != end;) {
+        std::size_t batched = 0;
+        for (; run != end && batched != batch.size(); ++run) {
+            SortEntry* runEnd = EndOfEqualWindows(run, end);
+            if (runEnd - run == 1)
+                continue;
+            if (deeper > deepestWindow) {
+                std::sort(run, runEnd, [&keyOf](const SortEntry& a, const SortEntry& b) {
+                    return keyOf(a.granule) < keyOf(b.granule);
+                });
+            } else {
+                batch[batched++] = {run, run, runEnd};
+                for (const SortEntry* entry = run; entry != runEnd; ++entry) {
+                    const char* key = keyOf(entry->granule).data() + deeper;
+                    __builtin_prefetch(key);
+                    __builtin_prefetch(key + windowBytes - 1);
+                }
+            }
+            run = runEnd - 1;
+        }
+        for (std::size_t at = 0; at < batched; ++at)
+            batch[at] = LoadDeeperWindows(batch[at].begin, batch[at].end, keyOf, deeper);
+        for (std::size_t at = 0; at < batched; ++at)
+            SortDeeperRun(batch[at], keyOf, deeper);
+    }
+}
+
+/// Counts entries by digit into counts[digit], which start zeroed.
+template <typename Digit>
+void CountDigits(const SortEntry* begin, const SortEntry* end, const Digit& digit,
+                 std::size_t* counts)
+{
+    for (const SortEntry* entry = begin; entry != end; ++entry)
+        ++counts[digit(*entry)];
+}
+
+/// Turns counts of the buckets, from starts[1] on, into the places where the buckets start.
+template <typename Range> void CountsToStarts(Range& starts)
+{
+    for (std::size_t bucket = 1; bucket < starts.size(); ++bucket)
+        starts[bucket] += starts[bucket - 1];
+}
+
+/// One radix pass on the byte of the windows from bit `from` on; returns where each bucket
+/// starts and, last, where the entries end.
+inline std::array<std::size_t, 257> SplitByByte(SortEntry* begin, SortEntry* end, std::size_t from)
+{
+    const WindowDigit digit(from, 8);
+    std::array<std::size_t, 257> starts{};
+    CountDigits(begin, end, digit, starts.data() + 1);
+    CountsToStarts(starts);
+    std::array<std::size_t, 256> next;
+    std::copy_n(starts.begin(), next.size(), next.begin());
+    PlaceInBuckets(begin, starts.data(), next.data(), 0, next.size(), digit);
+    return starts;
 }
 
 /// Sorts entries that hold their windows at depth (their keys agree before it) by key.
 template <typename KeyOf>
 void SortByKey(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth)
 {
-    std::sort(begin, end, [](const SortEntry& a, const SortEntry& b) { return WindowLess(a, b); });
-    for (SortEntry* run = begin; run != end;) {
-        SortEntry* runEnd =
-            std::find_if(run + 1, end, [run](const SortEntry& e) { return !SameWindow(*run, e); });
-        if (runEnd - run > 1)
-            SortRun(run, runEnd, keyOf, depth + windowBytes);
-        run = runEnd;
+    if (static_cast<std::size_t>(end - begin) <= radixSortEntries) {
+        QuickSortWindows(begin, end);
+        SortEqualWindows(begin, end, keyOf, depth);
+        return;
+    }
+    const std::size_t from = DifferenceFrom(*begin, begin, end).FirstBit();
+    if (from == windowBits) {
+        SortEqualWindows(begin, end, keyOf, depth);
+        return;
+    }
+    const std::array<std::size_t, 257> starts = SplitByByte(begin, end, from);
+    for (std::size_t bucket = 0; bucket + 1 < starts.size(); ++bucket) {
+        if (starts[bucket + 1] - starts[bucket] > 1)
+            SortByKey(begin + starts[bucket], begin + starts[bucket + 1], keyOf, depth);
     }
 }
 
-/// Moves the entries whose first two key bytes are below a bound to the front, choosing the
-/// bound that splits entries most evenly; returns the end of the front part.
-inline SortEntry* SplitByLeadingBytes(SortEntry* begin, SortEntry* end)
+inline void WriteGranules(const SortEntry* begin, const SortEntry* end, std::uint32_t* out)
 {
-    std::vector<std::size_t> counts(std::size_t{1} << 16);
-    for (const SortEntry* entry = begin; entry != end; ++entry)
-        ++counts[entry->head >> 48];
-    const auto half = static_cast<std::size_t>(end - begin) / 2;
-    std::size_t bound = 0;
-    for (std::size_t below = 0; bound < counts.size() && below + counts[bound] / 2 < half; ++bound)
-        below += counts[bound];
-    return std::partition(begin, end,
-                          [bound](const SortEntry& e) { return (e.head >> 48) < bound; });
+    std::transform(begin, end, out, [](const SortEntry& e) { return e.granule; });
 }
+
+/// Runs first on a second thread and second on this one; both here if no thread can be had.
+template <typename First, typename Second>
+void RunOnTwoThreads(const First& first, const Second& second)
+{
+    std::thread helper;
+    try {
+        helper = std::thread(first);
+    } catch (const std::system_error&) {
+        first();
+    }
+    second();
+    if (helper.joinable())
+        helper.join();
+}
+
+/// Moves the entries for which isFront holds to the front, each thread taking one half, and
+/// returns the end of that part.
+template <typename IsFront>
+SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront& isFront)
+{
+    SortEntry* half = begin + (end - begin) / 2;
+    SortEntry* firstEnd = begin;
+    SortEntry* secondEnd = half;
+    RunOnTwoThreads([&] { firstEnd = PartitionEntries(begin, half, isFront); },
+                    [&] { secondEnd = PartitionEntries(half, end, isFront); });
+    // Front, back, front, back: the inner back and front parts trade places.
+    const auto backs = half - firstEnd;
+    const auto fronts = secondEnd - half;
+    if (backs <= fronts)
+        std::swap_ranges(firstEnd, half, secondEnd - backs);
+    else
+        std::swap_ranges(half, secondEnd, firstEnd);
+    return firstEnd + fronts;
+}
+
+/// Many entries split into buckets by one digit for two threads. The digits are cut in two
+/// ranges with about as many entries each, which are moved to their own parts of the entries;
+/// each thread places the entries of one part in their buckets and sorts its buckets, then
+/// helps with the other part's buckets.
+template <typename KeyOf> class SharedBuckets
+{
+public:
+    SharedBuckets(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf,
+                  std::size_t from)
+        : begin_(begin), out_(out), keyOf_(keyOf), digit_(from, sharedDigitBits),
+          starts_((std::size_t{1} << sharedDigitBits) + 1), next_(starts_.size() - 1)
+    {
+        // Each thread counts one half, into starts_ (from the second place on) and into next_.
+        SortEntry* half = begin + (end - begin) / 2;
+        RunOnTwoThreads([&] { CountDigits(begin, half, digit_, starts_.data() + 1); },
+                        [&] { CountDigits(half, end, digit_, next_.data()); });
+        for (std::size_t bucket = 0; bucket < next_.size(); ++bucket)
+            starts_[bucket + 1] += next_[bucket];
+        CountsToStarts(starts_);
+        std::copy_n(starts_.begin(), next_.size(), next_.begin());
+        const std::size_t bound = EvenBound(static_cast<std::size_t>(end - begin) / 2);
+        PartitionOnTwoThreads(begin, end,
+                              [this, bound](const SortEntry& e) { return digit_(e) < bound; });
+        parts_[0].nextBucket = 0;
+        parts_[0].endBucket = bound;
+        parts_[1].nextBucket = bound;
+        parts_[1].endBucket = next_.size();
+    }
+
+    void Sort()
+    {
+        RunOnTwoThreads([this] { Work(parts_[0], parts_[1]); },
+                        [this] { Work(parts_[1], parts_[0]); });
+    }
+
+private:
+    struct Part
+    {
+        std::atomic<std::size_t> nextBucket;
+        std::size_t endBucket;
+        std::atomic<bool> placed{false};
+    };
+
+    /// The first bucket of the second part: the one that leaves about half the entries before it.
+    std::size_t EvenBound(std::size_t half) const
+    {
+        std::size_t bound = 0;
+        while (bound < next_.size() &&
+               starts_[bound] + (starts_[bound + 1] - starts_[bound]) / 2 < half)
+            ++bound;
+        return bound;
+    }
+
+    void Work(Part& own, Part& other)
+    {
+        PlaceInBuckets(begin_, starts_.data(), next_.data(), own.nextBucket, own.endBucket, digit_);
+        own.placed.store(true, std::memory_order_release);
+        SortBuckets(own);
+        // The other part is shared once its entries are in their buckets.
+        if (other.placed.load(std::memory_order_acquire))
+            SortBuckets(other);
+    }
+
+    void SortBuckets(Part& part)
+    {
+        for (std::size_t bucket; (bucket = part.nextBucket++) < part.endBucket;) {
+            SortEntry* from = begin_ + starts_[bucket];
+            SortEntry* to = begin_ + starts_[bucket + 1];
+            if (to - from > 1)
+                SortByKey(from, to, keyOf_, 0);
+            WriteGranules(from, to, out_ + starts_[bucket]);
+        }
+    }
+
+    SortEntry* begin_;
+    std::uint32_t* out_;
+    const KeyOf& keyOf_;
+    WindowDigit digit_;
+    std::vector<std::size_t> starts_;
+    std::vector<std::size_t> next_;
+    std::array<Part, 2> parts_;
+};
 
 /// Sorts the entries (windows at depth 0) by key, on two threads when there are many, and writes
 /// their granules in that order to out.
 template <typename KeyOf>
 void SortKeys(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf)
 {
-    const auto sortPart = [&keyOf, begin, out](SortEntry* from, SortEntry* to) {
-        SortByKey(from, to, keyOf, 0);
-        std::transform(from, to, out + (from - begin),
-                       [](const SortEntry& e) { return e.granule; });
-    };
-    if (static_cast<std::size_t>(end - begin) < parallelSortKeys) {
-        sortPart(begin, end);
-        return;
+    if (static_cast<std::size_t>(end - begin) >= parallelSortKeys) {
+        SortEntry* half = begin + (end - begin) / 2;
+        WindowDifference first;
+        WindowDifference second;
+        RunOnTwoThreads([&] { first = DifferenceFrom(*begin, begin, half); },
+                        [&] { second = DifferenceFrom(*begin, half, end); });
+        const std::size_t from =
+            WindowDifference{first.head | second.head, first.tail | second.tail}.FirstBit();
+        if (from != windowBits) {
+            SharedBuckets<KeyOf>(begin, end, out, keyOf, from).Sort();
+            return;
+        }
     }
-    SortEntry* middle = SplitByLeadingBytes(begin, end);
-    std::thread helper;
-    try {
-        helper = std::thread(sortPart, begin, middle);
-    } catch (const std::system_error&) {
-        sortPart(begin, middle); // no second thread to be had
-    }
-    sortPart(middle, end);
-    if (helper.joinable())
-        helper.join();
+    SortByKey(begin, end, keyOf, 0);
+    WriteGranules(begin, end, out);
 }
 
 } // namespace trelvane::addresskey
