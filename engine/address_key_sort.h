@@ -225,13 +225,15 @@ SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront
     SortEntry* secondEnd = half;
     RunOnTwoThreads([&] { firstEnd = PartitionEntries(begin, half, isFront); },
                     [&] { secondEnd = PartitionEntries(half, end, isFront); });
-    // Front, back, front, back: the inner back and front parts trade places.
+    // Front, back, front, back: the inner back part trades places with as many entries at the
+    // end of the inner front part, or the inner front part with the start of the back part.
     const auto backs = half - firstEnd;
     const auto fronts = secondEnd - half;
-    if (backs <= fronts)
-        std::swap_ranges(firstEnd, half, secondEnd - backs);
-    else
-        std::swap_ranges(half, secondEnd, firstEnd);
+    SortEntry* other = backs <= fronts ? secondEnd - backs : half;
+    const auto moves = std::min(backs, fronts);
+    const auto split = moves / 2;
+    RunOnTwoThreads([&] { std::swap_ranges(firstEnd, firstEnd + split, other); },
+                    [&] { std::swap_ranges(firstEnd + split, firstEnd + moves, other + split); });
     return firstEnd + fronts;
 }
 
