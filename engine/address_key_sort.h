@@ -109,33 +109,41 @@ inline SortEntry* EndOfEqualWindows(SortEntry* begin, SortEntry* end)
                         [begin](const SortEntry& e) { return !SameWindow(*begin, e); });
 }
 
+/// Asks for the cache lines of the windows at depth of a run's keys.
+template <typename KeyOf>
+void PrefetchWindows(const SortEntry* begin, const SortEntry* end, const KeyOf& keyOf,
+                     std::size_t depth)
+{
+    for (const SortEntry* entry = begin; entry != end; ++entry) {
+        const char* window = keyOf(entry->granule).data() + depth;
+        __builtin_prefetch(window);
+        __builtin_prefetch(window + windowBytes - 1);
+    }
+}
+
 /// Sorts every run of equal windows (at depth) among entries sorted by window by the rest of
-/// their keys. The deeper windows of a batch of runs are loaded before any of them is sorted,
-/// so that their cache misses overlap.
+/// their keys. The deeper windows of a batch of runs are asked for, then loaded, before any of
+/// the runs is sorted, so that their cache misses overlap.
 template <typename KeyOf>
 void SortEqualWindows(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t depth)
 {
     const std::size_t deeper = depth + windowBytes;
+    const auto byWholeKeys = [&keyOf](const SortEntry& a, const SortEntry& b) {
+        return keyOf(a.granule) < keyOf(b.granule);
+    };
     std::array<DeeperRun, runBatch> batch;
-    for (SortEntry* run = begin; run != end;) {
+    SortEntry* run = begin;
+    while (run != end) {
         std::size_t batched = 0;
-        for (; run != end && batched != batch.size(); ++run) {
+        while (run != end && batched != batch.size()) {
             SortEntry* runEnd = EndOfEqualWindows(run, end);
-            if (runEnd - run == 1)
-                continue;
-            if (deeper > deepestWindow) {
-                std::sort(run, runEnd, [&keyOf](const SortEntry& a, const SortEntry& b) {
-                    return keyOf(a.granule) < keyOf(b.granule);
-                });
-            } else {
+            if (runEnd - run > 1 && deeper > deepestWindow) {
+                std::sort(run, runEnd, byWholeKeys);
+            } else if (runEnd - run > 1) {
+                PrefetchWindows(run, runEnd, keyOf, deeper);
                 batch[batched++] = {run, run, runEnd};
-                for (const SortEntry* entry = run; entry != runEnd; ++entry) {
-                    const char* key = keyOf(entry->granule).data() + deeper;
-                    __builtin_prefetch(key);
-                    __builtin_prefetch(key + windowBytes - 1);
-                }
             }
-            run = runEnd - 1;
+            run = runEnd;
         }
         for (std::size_t at = 0; at < batched; ++at)
             batch[at] = LoadDeeperWindows(batch[at].begin, batch[at].end, keyOf, deeper);
