@@ -226,13 +226,14 @@ void RunOnTwoThreads(const First& first, const Second& second)
 /// Moves the entries for which isFront holds to the front, each thread taking one half, and
 /// returns the end of that part.
 template <typename IsFront>
-SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront& isFront)
+SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront& firstIsFront,
+                                 const IsFront& secondIsFront)
 {
     SortEntry* half = begin + (end - begin) / 2;
     SortEntry* firstEnd = begin;
     SortEntry* secondEnd = half;
-    RunOnTwoThreads([&] { firstEnd = PartitionEntries(begin, half, isFront); },
-                    [&] { secondEnd = PartitionEntries(half, end, isFront); });
+    RunOnTwoThreads([&] { firstEnd = PartitionEntries(begin, half, firstIsFront); },
+                    [&] { secondEnd = PartitionEntries(half, end, secondIsFront); });
     // Front, back, front, back: the inner back part trades places with as many entries at the
     // end of the inner front part, or the inner front part with the start of the back part.
     const auto backs = half - firstEnd;
@@ -245,33 +246,37 @@ SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront
     return firstEnd + fronts;
 }
 
-/// Many entries split into buckets by one digit for two threads. The digits are cut in two
-/// ranges with about as many entries each, which are moved to their own parts of the entries;
-/// each thread places the entries of one part in their buckets and sorts its buckets, then
-/// helps with the other part's buckets.
+/// Entries that a sample for the digit of the shared radix pass takes.
+inline constexpr std::size_t sampleEntries = 4096;
+
+/// Many entries split into buckets by one digit for two threads. A sample of the entries picks
+/// the digit and cuts the digits in two ranges with about as many entries each; the entries of
+/// each range are moved to their own part and counted by digit, on two threads. Then each
+/// thread places the entries of one part in their buckets and sorts its buckets, and then helps
+/// with the other part's buckets.
 template <typename KeyOf> class SharedBuckets
 {
 public:
-    SharedBuckets(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf,
-                  std::size_t from)
-        : begin_(begin), out_(out), keyOf_(keyOf), digit_(from, sharedDigitBits),
+    SharedBuckets(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf)
+        : begin_(begin), end_(end), out_(out), keyOf_(keyOf), reference_(*begin),
           starts_((std::size_t{1} << sharedDigitBits) + 1), next_(starts_.size() - 1)
     {
-        // Each thread counts one half, into starts_ (from the second place on) and into next_.
-        SortEntry* half = begin + (end - begin) / 2;
-        RunOnTwoThreads([&] { CountDigits(begin, half, digit_, starts_.data() + 1); },
-                        [&] { CountDigits(half, end, digit_, next_.data()); });
-        for (std::size_t bucket = 0; bucket < next_.size(); ++bucket)
-            starts_[bucket + 1] += next_[bucket];
-        CountsToStarts(starts_);
-        std::copy_n(starts_.begin(), next_.size(), next_.begin());
-        const std::size_t bound = EvenBound(static_cast<std::size_t>(end - begin) / 2);
-        PartitionOnTwoThreads(begin, end,
-                              [this, bound](const SortEntry& e) { return digit_(e) < bound; });
-        parts_[0].nextBucket = 0;
-        parts_[0].endBucket = bound;
-        parts_[1].nextBucket = bound;
-        parts_[1].endBucket = next_.size();
+    }
+
+    /// Splits the entries by the digit from the first bit in which the sample differs; when
+    /// some entry differs earlier, splits them again by the digit from there. Returns false,
+    /// without splitting, when all windows are equal.
+    bool Split()
+    {
+        std::size_t from = SampleDifference().FirstBit();
+        if (from == windowBits)
+            from = Difference().FirstBit();
+        if (from == windowBits)
+            return false;
+        const std::size_t differs = SplitAndCount(from);
+        if (differs != from)
+            SplitAndCount(differs);
+        return true;
     }
 
     void Sort()
@@ -288,14 +293,81 @@ private:
         std::atomic<bool> placed{false};
     };
 
-    /// The first bucket of the second part: the one that leaves about half the entries before it.
-    std::size_t EvenBound(std::size_t half) const
+    /// Calls visit for sampleEntries entries or so, spread over all of them.
+    template <typename Visit> void ForEachSample(const Visit& visit) const
     {
-        std::size_t bound = 0;
-        while (bound < next_.size() &&
-               starts_[bound] + (starts_[bound + 1] - starts_[bound]) / 2 < half)
-            ++bound;
-        return bound;
+        const auto count = static_cast<std::size_t>(end_ - begin_);
+        const std::size_t step = std::max<std::size_t>(count / sampleEntries, 1);
+        for (std::size_t at = 0; at < count; at += step)
+            visit(begin_[at]);
+    }
+
+    WindowDifference SampleDifference() const
+    {
+        WindowDifference difference;
+        ForEachSample([&](const SortEntry& e) {
+            difference.head |= e.head ^ reference_.head;
+            difference.tail |= e.tail ^ reference_.tail;
+        });
+        return difference;
+    }
+
+    WindowDifference Difference() const
+    {
+        SortEntry* half = begin_ + (end_ - begin_) / 2;
+        WindowDifference first;
+        WindowDifference second;
+        RunOnTwoThreads([&] { first = DifferenceFrom(reference_, begin_, half); },
+                        [&] { second = DifferenceFrom(reference_, half, end_); });
+        return {first.head | second.head, first.tail | second.tail};
+    }
+
+    /// The digit that splits the sample in two halves.
+    std::size_t SampleBound() const
+    {
+        std::vector<std::size_t> digits;
+        ForEachSample([&](const SortEntry& e) { digits.push_back(digit_(e)); });
+        const auto middle = digits.begin() + static_cast<std::ptrdiff_t>(digits.size() / 2);
+        std::nth_element(digits.begin(), middle, digits.end());
+        return *middle;
+    }
+
+    /// Moves the entries whose digits (from bit `from` on) are below the sample's middle one to
+    /// the front and counts the entries of each digit; returns the first bit in which the
+    /// entries differ.
+    std::size_t SplitAndCount(std::size_t from)
+    {
+        digit_ = WindowDigit(from, sharedDigitBits);
+        const std::size_t bound = SampleBound();
+        std::fill(starts_.begin(), starts_.end(), 0);
+        std::fill(next_.begin(), next_.end(), 0);
+        // Each thread counts one half, into starts_ (from the second place on) and into next_.
+        WindowDifference first;
+        WindowDifference second;
+        PartitionOnTwoThreads(begin_, end_, CountingFront(bound, starts_.data() + 1, first),
+                              CountingFront(bound, next_.data(), second));
+        for (std::size_t bucket = 0; bucket < next_.size(); ++bucket)
+            starts_[bucket + 1] += next_[bucket];
+        CountsToStarts(starts_);
+        std::copy_n(starts_.begin(), next_.size(), next_.begin());
+        parts_[0].nextBucket = 0;
+        parts_[0].endBucket = bound;
+        parts_[1].nextBucket = bound;
+        parts_[1].endBucket = next_.size();
+        return WindowDifference{first.head | second.head, first.tail | second.tail}.FirstBit();
+    }
+
+    /// Whether an entry's digit is below bound, counting the entries of each digit and
+    /// collecting where their windows differ from the first entry's on the way.
+    auto CountingFront(std::size_t bound, std::size_t* counts, WindowDifference& difference) const
+    {
+        return [this, bound, counts, &difference](const SortEntry& e) {
+            const std::size_t digit = digit_(e);
+            ++counts[digit];
+            difference.head |= e.head ^ reference_.head;
+            difference.tail |= e.tail ^ reference_.tail;
+            return digit < bound;
+        };
     }
 
     void Work(Part& own, Part& other)
@@ -320,9 +392,11 @@ private:
     }
 
     SortEntry* begin_;
+    SortEntry* end_;
     std::uint32_t* out_;
     const KeyOf& keyOf_;
-    WindowDigit digit_;
+    SortEntry reference_;
+    WindowDigit digit_{0, sharedDigitBits};
     std::vector<std::size_t> starts_;
     std::vector<std::size_t> next_;
     std::array<Part, 2> parts_;
@@ -334,15 +408,9 @@ template <typename KeyOf>
 void SortKeys(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf)
 {
     if (static_cast<std::size_t>(end - begin) >= parallelSortKeys) {
-        SortEntry* half = begin + (end - begin) / 2;
-        WindowDifference first;
-        WindowDifference second;
-        RunOnTwoThreads([&] { first = DifferenceFrom(*begin, begin, half); },
-                        [&] { second = DifferenceFrom(*begin, half, end); });
-        const std::size_t from =
-            WindowDifference{first.head | second.head, first.tail | second.tail}.FirstBit();
-        if (from != windowBits) {
-            SharedBuckets<KeyOf>(begin, end, out, keyOf, from).Sort();
+        SharedBuckets<KeyOf> buckets(begin, end, out, keyOf);
+        if (buckets.Split()) {
+            buckets.Sort();
             return;
         }
     }

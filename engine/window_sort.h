@@ -113,10 +113,10 @@ void PlaceInBuckets(SortEntry* base, const std::size_t* starts, std::size_t* nex
     }
 }
 
-/// Moves the entries for which isFront holds to the front and returns the end of that part.
-/// No branch depends on isFront, which on random windows would be mispredicted half of the
-/// time; a hole moves along instead of swapping, so that an entry is read whole right after
-/// it was written whole.
+/// Moves the entries for which isFront holds to the front and returns the end of that part;
+/// isFront is called once for each entry. No branch depends on isFront, which on random windows
+/// would be mispredicted half of the time; a hole moves along instead of swapping, so that an entry
+/// is read whole right after it was written whole.
 template <typename IsFront>
 SortEntry* PartitionEntries(SortEntry* begin, SortEntry* end, const IsFront& isFront)
 {
