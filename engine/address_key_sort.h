@@ -203,9 +203,17 @@ void SortByKey(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t
     }
 }
 
-inline void WriteGranules(const SortEntry* begin, const SortEntry* end, std::uint32_t* out)
+/// Writes the granules of the entries, in order, over the front of the entries' own memory and
+/// returns them there, so that the order takes no memory of its own. Entry i is read before
+/// granule i is written, which lands within entry i / 4.
+inline std::uint32_t* GranulesInPlace(SortEntry* begin, SortEntry* end)
 {
-    std::transform(begin, end, out, [](const SortEntry& e) { return e.granule; });
+    auto* out = reinterpret_cast<unsigned char*>(begin);
+    for (const SortEntry* entry = begin; entry != end; ++entry, out += sizeof(std::uint32_t)) {
+        const std::uint32_t granule = entry->granule;
+        std::memcpy(out, &granule, sizeof granule);
+    }
+    return reinterpret_cast<std::uint32_t*>(begin);
 }
 
 /// Runs first on a second thread and second on this one; both here if no thread can be had.
@@ -257,8 +265,8 @@ inline constexpr std::size_t sampleEntries = 4096;
 template <typename KeyOf> class SharedBuckets
 {
 public:
-    SharedBuckets(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf)
-        : begin_(begin), end_(end), out_(out), keyOf_(keyOf), reference_(*begin),
+    SharedBuckets(SortEntry* begin, SortEntry* end, const KeyOf& keyOf)
+        : begin_(begin), end_(end), keyOf_(keyOf), reference_(*begin),
           starts_((std::size_t{1} << sharedDigitBits) + 1), next_(starts_.size() - 1)
     {
     }
@@ -387,13 +395,11 @@ private:
             SortEntry* to = begin_ + starts_[bucket + 1];
             if (to - from > 1)
                 SortByKey(from, to, keyOf_, 0);
-            WriteGranules(from, to, out_ + starts_[bucket]);
         }
     }
 
     SortEntry* begin_;
     SortEntry* end_;
-    std::uint32_t* out_;
     const KeyOf& keyOf_;
     SortEntry reference_;
     WindowDigit digit_{0, sharedDigitBits};
@@ -402,20 +408,20 @@ private:
     std::array<Part, 2> parts_;
 };
 
-/// Sorts the entries (windows at depth 0) by key, on two threads when there are many, and writes
-/// their granules in that order to out.
+/// Sorts the entries (windows at depth 0) by key, on two threads when there are many, and returns
+/// their granules in that order, written over the entries (see GranulesInPlace).
 template <typename KeyOf>
-void SortKeys(SortEntry* begin, SortEntry* end, std::uint32_t* out, const KeyOf& keyOf)
+std::uint32_t* SortKeys(SortEntry* begin, SortEntry* end, const KeyOf& keyOf)
 {
     if (static_cast<std::size_t>(end - begin) >= parallelSortKeys) {
-        SharedBuckets<KeyOf> buckets(begin, end, out, keyOf);
+        SharedBuckets<KeyOf> buckets(begin, end, keyOf);
         if (buckets.Split()) {
             buckets.Sort();
-            return;
+            return GranulesInPlace(begin, end);
         }
     }
     SortByKey(begin, end, keyOf, 0);
-    WriteGranules(begin, end, out);
+    return GranulesInPlace(begin, end);
 }
 
 } // namespace trelvane::addresskey

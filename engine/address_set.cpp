@@ -29,8 +29,8 @@ constexpr std::size_t fewestSlots = 64;
 // How many lines ahead a walk asks for a key, to hide the memory latency of the sorted order.
 constexpr std::size_t prefetchDistance = 16;
 constexpr std::size_t prefetchSpan = 48;
-// Bytes per key of the sort: a SortEntry and the key's place in the order.
-constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry) + sizeof(std::uint32_t);
+// Bytes per key of the sort: a SortEntry, whose memory then holds the order.
+constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry);
 // Lines of a merge between two looks at the stop flag.
 constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
 
@@ -367,7 +367,8 @@ void AddressSet::Storage::WriteRun(bool descending)
 }
 
 // Puts the granules in ascending key order. The sort entries take the index's memory, whose
-// pages are already touched, grown when the index is fuller than one half.
+// pages are already touched, grown when the index is fuller than one half; the order then
+// takes the entries' memory.
 void AddressSet::Storage::Sort()
 {
     LargeBuffer entryBuffer = std::move(index);
@@ -377,10 +378,10 @@ void AddressSet::Storage::Sort()
     arena.ForEachKey([&next](std::uint32_t granule, std::string_view key) {
         *next++ = addresskey::MakeSortEntry(granule, key, 0);
     });
-    order.Allocate(count * sizeof(std::uint32_t));
     const KeyArena& keys = arena;
-    addresskey::SortKeys(entries, entries + count, static_cast<std::uint32_t*>(order.data()),
+    addresskey::SortKeys(entries, entries + count,
                          [&keys](std::uint32_t granule) { return keys.KeyAt(granule); });
+    order = std::move(entryBuffer);
     sorted = true;
 }
 

@@ -62,8 +62,9 @@ std::vector<std::string> SortedBySortKeys(const std::vector<std::string>& keys,
     };
     for (std::uint32_t granule = 0; granule < keys.size(); ++granule)
         entries.push_back(addresskey::MakeSortEntry(granule, keyOf(granule), 0));
-    granules.assign(keys.size(), 0);
-    addresskey::SortKeys(entries.data(), entries.data() + entries.size(), granules.data(), keyOf);
+    const std::uint32_t* order =
+        addresskey::SortKeys(entries.data(), entries.data() + entries.size(), keyOf);
+    granules.assign(order, order + keys.size());
     std::vector<std::string> sorted;
     for (const std::uint32_t granule : granules)
         sorted.push_back(keys.at(granule));
