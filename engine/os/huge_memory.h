@@ -1,4 +1,4 @@
-// Large zero-filled memory blocks straight from the operating system, on huge pages where it can.
+// Large zero-filled memory blocks straight from the operating system.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +7,10 @@ namespace trelvane {
 
 /// A move-only block of zero-filled memory for big arenas and tables.
 ///
-/// Blocks of 2 MiB and more are aligned to 2 MiB and asked to use transparent huge pages, which
-/// makes first touches of fresh memory much cheaper. Failure to get memory throws std::bad_alloc.
+/// Pages are given only as they are first touched; growing keeps the contents without a copy
+/// where the system can move pages. No huge pages are asked for: on the virtual machines we
+/// measured, a first touch of a huge page that the host has taken back costs ten times what the
+/// same memory costs in plain pages. Failure to get memory throws std::bad_alloc.
 class LargeBuffer
 {
 public:

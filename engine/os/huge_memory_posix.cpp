@@ -1,16 +1,13 @@
-// LargeBuffer on Linux: anonymous mappings, madvise(MADV_HUGEPAGE) and mremap.
+// LargeBuffer on Linux: anonymous mappings, grown by mremap.
 #include "engine/os/huge_memory.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <new>
 
 namespace trelvane {
 namespace {
-
-constexpr std::size_t hugePageSize = std::size_t{2} << 20;
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 {
@@ -23,46 +20,17 @@ std::size_t PageSize()
     return pageSize;
 }
 
-// Huge pages need 2 MiB aligned regions; smaller blocks keep plain pages.
 std::size_t MappingSize(std::size_t bytes)
 {
-    return RoundUp(bytes, bytes >= hugePageSize ? hugePageSize : PageSize());
+    return RoundUp(bytes, PageSize());
 }
 
-void* MapAnonymous(std::size_t bytes)
+void* Map(std::size_t bytes)
 {
     void* address =
         mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (address == MAP_FAILED)
         throw std::bad_alloc();
-    return address;
-}
-
-// Maps bytes (a multiple of 2 MiB) at a 2 MiB boundary by trimming an over-sized mapping.
-void* MapAligned(std::size_t bytes)
-{
-    auto* raw = static_cast<char*>(MapAnonymous(bytes + hugePageSize));
-    const auto rawAddress = reinterpret_cast<std::uintptr_t>(raw);
-    const auto head = RoundUp(rawAddress, hugePageSize) - rawAddress;
-    if (head != 0)
-        munmap(raw, head);
-    munmap(raw + head + bytes, hugePageSize - head);
-    return raw + head;
-}
-
-// Only a hint: without transparent huge pages the block still works, with slower first touches.
-void AdviseHugePages(void* address, std::size_t bytes)
-{
-    if (bytes >= hugePageSize)
-        madvise(address, bytes, MADV_HUGEPAGE);
-}
-
-void* Map(std::size_t bytes)
-{
-    if (bytes < hugePageSize)
-        return MapAnonymous(bytes);
-    void* address = MapAligned(bytes);
-    AdviseHugePages(address, bytes);
     return address;
 }
 
@@ -87,14 +55,13 @@ void LargeBuffer::Grow(std::size_t bytes)
         return;
     }
     const auto mappingSize = MappingSize(bytes);
-    // Moving the page tables to a fresh aligned place keeps the contents without a copy.
+    // Moving the page tables to a fresh place keeps the contents without a copy.
     void* target = Map(mappingSize);
     void* moved = mremap(data_, size_, mappingSize, MREMAP_MAYMOVE | MREMAP_FIXED, target);
     if (moved == MAP_FAILED) {
         munmap(target, mappingSize);
         throw std::bad_alloc();
     }
-    AdviseHugePages(moved, mappingSize);
     data_ = moved;
     size_ = mappingSize;
 }
