@@ -27,9 +27,12 @@ suffixes="$("$generator" suffixes 300)"
 cat "$work/input.txt" "$work/exclusions.txt" > /dev/null
 
 # Runs a command under GNU time; appends its wall seconds and peak kilobytes to $work/<name>.
+# Each run starts with the files of the runs before it on disk, so that none pays for their
+# writing back.
 measure() {
     name="$1"
     shift
+    sync
     /usr/bin/time -v -o "$work/time.txt" "$@" > /dev/null
     awk -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, part, ":"); s = 0

@@ -20,6 +20,7 @@ trap 'rm -rf "$work"' EXIT
 
 # Runs trelvane-cli with the given options on the list; prints its wall seconds and peak KB.
 measure() {
+    sync
     /usr/bin/time -v -o "$work/time.txt" "$cli" -q "$@" -o "$work/out.txt" "$work/input.txt" \
         > "$work/stdout.txt"
     awk -F': ' '
