@@ -80,8 +80,8 @@ bool RemovalReport::Open()
 void RemovalReport::OnFileStarted(const std::u16string& path)
 {
     paths_.push_back(path);
-    pathBytes_.clear();
-    SystemCodePage().Encode(path, pathBytes_);
+    pathBytes_.emplace_back();
+    SystemCodePage().Encode(path, pathBytes_.back());
 }
 
 std::uint64_t RemovalReport::PlaceOf(std::int64_t lineNumber) const
@@ -95,22 +95,30 @@ const std::u16string& RemovalReport::PathAt(std::uint64_t place) const
     return paths_[place >> lineNumberBits];
 }
 
+std::string_view RemovalReport::PathBytesAt(std::uint64_t place) const
+{
+    return pathBytes_[place >> lineNumberBits];
+}
+
+std::string_view RemovalReport::Encoded(std::u16string_view text)
+{
+    detail_.clear();
+    SystemCodePage().Encode(text, detail_);
+    return detail_;
+}
+
 void RemovalReport::OnRepeat(std::uint64_t repeat, std::uint64_t first, std::u16string_view line)
 {
     const RemovalReason reason = line.empty() ? RemovalReason::Empty : RemovalReason::Duplicate;
     ++counts_[static_cast<std::size_t>(reason)];
-    std::string pathBytes;
-    const bool current = (repeat >> lineNumberBits) == paths_.size() - 1;
-    if (!current)
-        SystemCodePage().Encode(PathAt(repeat), pathBytes);
     const auto number = [](std::uint64_t place) {
         return static_cast<std::int64_t>(place & lineNumberMask);
     };
     if (reason == RemovalReason::Empty)
-        WriteLine(reason, current ? pathBytes_ : pathBytes, number(repeat), {}, 0, line);
+        WriteLine(reason, PathBytesAt(repeat), number(repeat), {}, 0, line);
     else
-        WriteLine(reason, current ? pathBytes_ : pathBytes, number(repeat), PathAt(first),
-                  number(first), line);
+        WriteLine(reason, PathBytesAt(repeat), number(repeat), PathBytesAt(first), number(first),
+                  line);
 }
 
 void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
@@ -120,13 +128,14 @@ void RemovalReport::OnLineDropped(RemovalReason reason, std::int64_t lineNumber,
     ++counts_[static_cast<std::size_t>(reason)];
     switch (reason) {
     case RemovalReason::DeletedSuffix:
-        WriteLine(reason, pathBytes_, lineNumber, ExtractDomainSuffix(line), 0, line);
+        WriteLine(reason, pathBytes_.back(), lineNumber, Encoded(ExtractDomainSuffix(line)), 0,
+                  line);
         return;
     case RemovalReason::Excluded:
-        WriteLine(reason, pathBytes_, lineNumber, listPath, entryLine, line);
+        WriteLine(reason, pathBytes_.back(), lineNumber, Encoded(listPath), entryLine, line);
         return;
     default:
-        WriteLine(reason, pathBytes_, lineNumber, {}, 0, line);
+        WriteLine(reason, pathBytes_.back(), lineNumber, {}, 0, line);
         return;
     }
 }
@@ -136,16 +145,14 @@ void RemovalReport::OnLineSkipped(RemovalReason reason, std::u16string_view line
 {
     ++counts_[static_cast<std::size_t>(reason)];
     ++skippedByWriter_;
-    std::string pathBytes;
-    SystemCodePage().Encode(PathAt(place), pathBytes);
     const std::u16string suffix =
         reason == RemovalReason::NotKeptSuffix ? ExtractDomainSuffix(line) : std::u16string();
-    WriteLine(reason, pathBytes, static_cast<std::int64_t>(place & lineNumberMask), suffix, 0,
-              line);
+    WriteLine(reason, PathBytesAt(place), static_cast<std::int64_t>(place & lineNumberMask),
+              Encoded(suffix), 0, line);
 }
 
 void RemovalReport::WriteLine(RemovalReason reason, std::string_view pathBytes,
-                              std::int64_t lineNumber, std::u16string_view detail,
+                              std::int64_t lineNumber, std::string_view detail,
                               std::int64_t detailNumber, std::u16string_view line)
 {
     if (!failure_.empty())
@@ -158,7 +165,7 @@ void RemovalReport::WriteLine(RemovalReason reason, std::string_view pathBytes,
     if (lineNumber > 0)
         buffer_.append(std::to_string(lineNumber));
     buffer_.push_back('\t');
-    codePage.Encode(detail, buffer_);
+    buffer_.append(detail);
     buffer_.push_back('\t');
     if (detailNumber > 0)
         buffer_.append(std::to_string(detailNumber));

@@ -64,8 +64,11 @@ private:
     static constexpr unsigned lineNumberBits = 40;
     static constexpr std::uint64_t lineNumberMask = (std::uint64_t{1} << lineNumberBits) - 1;
     const std::u16string& PathAt(std::uint64_t place) const;
+    std::string_view PathBytesAt(std::uint64_t place) const;
+    /// text in the system code page, in a buffer that the next call reuses.
+    std::string_view Encoded(std::u16string_view text);
     void WriteLine(RemovalReason reason, std::string_view pathBytes, std::int64_t lineNumber,
-                   std::u16string_view detail, std::int64_t detailNumber, std::u16string_view line);
+                   std::string_view detail, std::int64_t detailNumber, std::u16string_view line);
     bool Flush();
     bool Fail(std::u16string_view message, const std::u16string& path, int errorNumber);
     std::string SummaryLine(std::int64_t filteredCount) const;
@@ -75,7 +78,8 @@ private:
     std::u16string bodyPath_;
     std::string buffer_;
     std::vector<std::u16string> paths_;
-    std::string pathBytes_;
+    std::vector<std::string> pathBytes_; ///< paths_ in the system code page
+    std::string detail_;
     std::array<std::int64_t, removalReasonCount> counts_{};
     std::int64_t skippedByWriter_ = 0;
     std::u16string failure_;
