@@ -26,7 +26,7 @@ struct Drop
     bool dropped = false;
     RemovalReason reason = RemovalReason::OverLong;
     std::int64_t hashedEntry = 0; ///< the matching line of the hashed list
-    std::int64_t entryLine = 0;   ///< the matching line of the exclusion file, when asked for
+    std::int64_t entryLine = 0;   ///< the matching line of the exclusion file
 };
 
 /// The job's rules as they apply to one file.
@@ -35,7 +35,6 @@ struct Rules
     SuffixLookup* deleteSuffixes = nullptr; ///< used by the reading thread only
     const JobExclusions* exclusions = nullptr;
     const HashedExclusions* hashed = nullptr;
-    bool entryLines = false; ///< find the exclusion file's line of each excluded line
 
     Drop Judge(const ReadLine& line) const
     {
@@ -43,9 +42,10 @@ struct Rules
             return {true, RemovalReason::OverLong};
         if (deleteSuffixes != nullptr && deleteSuffixes->Holds(line.text))
             return {true, RemovalReason::DeletedSuffix};
-        if (exclusions != nullptr && exclusions->Contains(line.text))
-            return {true, RemovalReason::Excluded, 0,
-                    entryLines ? exclusions->EntryLine(line.text) : 0};
+        if (exclusions != nullptr) {
+            if (const std::int64_t entry = exclusions->EntryLine(line.text); entry != 0)
+                return {true, RemovalReason::Excluded, 0, entry};
+        }
         if (hashed != nullptr) {
             if (const std::int64_t entry = hashed->Match(line.text); entry != 0)
                 return {true, RemovalReason::Excluded, entry};
@@ -163,11 +163,13 @@ private:
 };
 
 /// Reads the file at path into batches: each line counted in the diagnostics, judged and hashed.
-/// exchange(batch) takes a full batch and returns the next one to fill, or nullptr to end early.
-template <typename Exchange>
+/// send(batch) hands over a full batch, and the last one if it holds lines; take() gives the next
+/// batch to fill, or nullptr to end early.
+template <typename Send, typename Take>
 ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const Rules& rules,
-                        const StopFlag& stop, LineBatch* batch, Exchange&& exchange)
+                        const StopFlag& stop, Send&& send, Take&& take)
 {
+    LineBatch* batch = take();
     ReadOutcome outcome = ReadAddressLines(
         path, SystemCodePage(),
         [&](const ReadLine& line) {
@@ -175,12 +177,14 @@ ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const
                 return;
             job.diagnostics.OnLine(line);
             batch->Add(line, rules.Judge(line));
-            if (batch->lines.size() == linesPerBatch)
-                batch = exchange(batch);
+            if (batch->lines.size() == linesPerBatch) {
+                send(batch);
+                batch = take();
+            }
         },
         &stop);
     if (batch != nullptr && !batch->lines.empty())
-        exchange(batch);
+        send(batch);
     return outcome;
 }
 
@@ -197,7 +201,6 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     rules.deleteSuffixes = deleteSuffixes ? &*deleteSuffixes : nullptr;
     rules.exclusions = job.useExclusionFile ? exclusions : nullptr;
     rules.hashed = hashed;
-    rules.entryLines = job.removalSink != nullptr;
     job.diagnostics.BeginFile(path);
     if (job.removalSink != nullptr)
         job.removalSink->OnFileStarted(path);
@@ -213,11 +216,9 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     try {
         reader = std::thread([&] {
             try {
-                outcome.read = ReadBatches(path, job, rules, readStop, handOff.Take(),
-                                           [&handOff](LineBatch* full) {
-                                               handOff.Send(full);
-                                               return handOff.Take();
-                                           });
+                outcome.read = ReadBatches(
+                    path, job, rules, readStop, [&handOff](LineBatch* full) { handOff.Send(full); },
+                    [&handOff] { return handOff.Take(); });
             } catch (...) {
                 readFailure = std::current_exception();
             }
@@ -226,11 +227,13 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     } catch (const std::system_error&) {
         // No second thread to be had: read and insert by turns.
         LineBatch batch;
-        outcome.read = ReadBatches(path, job, rules, readStop, &batch, [&](LineBatch* full) {
-            inserter.Insert(*full);
-            full->Clear();
-            return full;
-        });
+        outcome.read = ReadBatches(
+            path, job, rules, readStop,
+            [&inserter](LineBatch* full) {
+                inserter.Insert(*full);
+                full->Clear();
+            },
+            [&batch] { return &batch; });
     }
     if (reader.joinable()) {
         try {
