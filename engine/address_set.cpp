@@ -61,14 +61,13 @@ std::uint64_t HashRound(std::uint64_t hash, std::uint64_t word)
     return std::rotl(hash, 27) * prime1 + prime3;
 }
 
-// A multiply-rotate hash over the line's code units, in two independent lanes of 8 bytes so that
-// their multiplications overlap; the length takes part, so lines that differ only by trailing NUL
-// units differ. It works on the line itself, not on its key, so that it can be taken (and the
-// index asked for) before the key is encoded.
-std::uint32_t HashLine(std::u16string_view line)
+// A multiply-rotate hash over a key's bytes, in two independent lanes of 8 bytes so that their
+// multiplications overlap; the length takes part, so keys that differ only by trailing NUL bytes
+// differ.
+std::uint32_t HashKey(std::string_view key)
 {
-    const auto* bytes = reinterpret_cast<const char*>(line.data());
-    const std::size_t size = line.size() * sizeof(char16_t);
+    const char* bytes = key.data();
+    const std::size_t size = key.size();
     std::uint64_t first = prime3 ^ (size * prime1);
     std::uint64_t second = prime2;
     std::size_t at = 0;
@@ -218,12 +217,12 @@ struct AddressSet::Storage
         std::uint64_t* slot; ///< the slot holding the key, or the free slot where it belongs
         std::string_view key;
     };
-    Probe Find(std::u16string_view line, std::uint32_t hash);
+    Probe Find(std::string_view key, std::uint32_t hash);
     void Place(std::uint64_t entry);
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
     void GrowIndex(std::size_t slotCount = 0);
-    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+    bool Insert(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                 std::uint64_t& firstTag, std::uint64_t limit, bool descending);
     bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
     void WriteRun(bool descending);
@@ -245,13 +244,10 @@ std::u16string_view AddressSet::Storage::Decode(std::string_view key)
     return {decoded.data(), DecodeAddressKey(key, decoded.data())};
 }
 
-// The slot is fetched first, so that its cache miss overlaps the encoding of the key.
-AddressSet::Storage::Probe AddressSet::Storage::Find(std::u16string_view line, std::uint32_t hash)
+AddressSet::Storage::Probe AddressSet::Storage::Find(std::string_view key, std::uint32_t hash)
 {
     std::uint64_t* slots = Slots();
     std::size_t at = hash & slotMask;
-    __builtin_prefetch(slots + at);
-    const std::string_view key = Encode(line);
     for (;; at = (at + 1) & slotMask) {
         const std::uint64_t entry = slots[at];
         if (entry == 0)
@@ -287,7 +283,7 @@ void AddressSet::Storage::EnsureIndex()
         return;
     NewIndex(std::max(fewestSlots, std::bit_ceil(2 * count + 2)));
     arena.ForEachKey([this](std::uint32_t granule, std::string_view key) {
-        Place((std::uint64_t{HashLine(Decode(key))} << 32) | granule);
+        Place((std::uint64_t{HashKey(key)} << 32) | granule);
     });
 }
 
@@ -304,18 +300,18 @@ void AddressSet::Storage::GrowIndex(std::size_t slotCount)
     }
 }
 
-bool AddressSet::Storage::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
+bool AddressSet::Storage::Insert(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                                  std::uint64_t& firstTag, std::uint64_t limit, bool descending)
 {
     EnsureIndex();
-    const Probe probe = Find(line, hash);
+    const Probe probe = Find(key, hash);
     if (*probe.slot != 0) {
         firstTag = arena.TagAt(static_cast<std::uint32_t>(*probe.slot));
         return false;
     }
     if (limit != 0 && count != 0 && WouldOutgrow(probe.key.size(), limit)) {
         WriteRun(descending);
-        return Insert(line, hash, tag, firstTag, limit, descending);
+        return Insert(key, hash, tag, firstTag, limit, descending);
     }
     // Keep the load factor at or below three quarters: with the slots asked for ahead, longer
     // probes cost less than the memory of a sparser index. Growing comes before appending, so a
@@ -389,17 +385,22 @@ AddressSet::AddressSet(SetOrder order) : order_(order), storage_(std::make_uniqu
 
 AddressSet::~AddressSet() = default;
 
-bool AddressSet::Insert(std::u16string_view line, std::uint32_t hash)
+bool AddressSet::Insert(std::u16string_view line)
 {
-    std::uint64_t firstTag = 0;
-    return Insert(line, hash, 0, firstTag);
+    const std::string_view key = storage_->Encode(line);
+    return InsertKey(key, HashKey(key));
 }
 
-bool AddressSet::Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
-                        std::uint64_t& firstTag)
+bool AddressSet::InsertKey(std::string_view key, std::uint32_t hash)
 {
-    return storage_->Insert(line, hash, tag, firstTag, memoryLimit_,
-                            order_ == SetOrder::Descending);
+    std::uint64_t firstTag = 0;
+    return InsertKey(key, hash, 0, firstTag);
+}
+
+bool AddressSet::InsertKey(std::string_view key, std::uint32_t hash, std::uint64_t tag,
+                           std::uint64_t& firstTag)
+{
+    return storage_->Insert(key, hash, tag, firstTag, memoryLimit_, order_ == SetOrder::Descending);
 }
 
 void AddressSet::KeepTags(bool tagged)
@@ -408,9 +409,9 @@ void AddressSet::KeepTags(bool tagged)
     storage_->arena.KeepTags(tagged);
 }
 
-std::uint32_t AddressSet::HashOf(std::u16string_view line)
+std::uint32_t AddressSet::HashOf(std::string_view key)
 {
-    return HashLine(line);
+    return HashKey(key);
 }
 
 void AddressSet::Prefetch(std::uint32_t hash) const
@@ -450,7 +451,8 @@ bool AddressSet::Contains(std::u16string_view line) const
     if (Empty())
         return false;
     storage_->EnsureIndex();
-    return *storage_->Find(line, HashLine(line)).slot != 0;
+    const std::string_view key = storage_->Encode(line);
+    return *storage_->Find(key, HashKey(key)).slot != 0;
 }
 
 std::size_t AddressSet::Size() const

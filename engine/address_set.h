@@ -36,19 +36,20 @@ public:
     AddressSet& operator=(const AddressSet&) = delete;
 
     /// Adds line; returns true when the set did not hold it yet.
-    bool Insert(std::u16string_view line) { return Insert(line, HashOf(line)); }
-    /// Insert with the line's HashOf already taken.
-    bool Insert(std::u16string_view line, std::uint32_t hash);
-    /// Insert that stores tag with a new line; for a line held already, sets firstTag to the tag
-    /// stored with it (0 in a set that keeps no tags).
-    bool Insert(std::u16string_view line, std::uint32_t hash, std::uint64_t tag,
-                std::uint64_t& firstTag);
+    bool Insert(std::u16string_view line);
+    /// Insert of a line given as its key (EncodeAddressKey) and that key's HashOf, which a
+    /// caller can make on another thread.
+    bool InsertKey(std::string_view key, std::uint32_t hash);
+    /// InsertKey that stores tag with a new line; for a line held already, sets firstTag to the
+    /// tag stored with it (0 in a set that keeps no tags).
+    bool InsertKey(std::string_view key, std::uint32_t hash, std::uint64_t tag,
+                   std::uint64_t& firstTag);
     /// Whether lines carry a tag, a number chosen by the inserter (such as where the line was
     /// read) that the set hands back for repeats and walks; called while the set is empty, it
     /// holds until changed, across Clear. Tags take 8 bytes a line.
     void KeepTags(bool tagged);
-    /// The hash under which the set files line.
-    static std::uint32_t HashOf(std::u16string_view line);
+    /// The hash under which the set files the line of key.
+    static std::uint32_t HashOf(std::string_view key);
     /// Makes room in the index for about lines more lines at once, instead of growing it step by
     /// step while they come; under a memory limit, only when the index stays well within it.
     void Reserve(std::size_t lines);

@@ -2,6 +2,7 @@
 // decodes and filters a file's lines while the calling thread puts them into the set.
 #include "engine/process_file.h"
 
+#include "engine/address_key.h"
 #include "engine/address_line.h"
 #include "engine/batch_hand_off.h"
 
@@ -54,35 +55,64 @@ struct Rules
     }
 };
 
-/// Lines read, judged and hashed, waiting to be put into the set.
+/// Lines read and judged, with the set's key and hash of each line not dropped, waiting to be
+/// put into the set. The texts are kept only for the removal report.
 struct LineBatch
 {
     struct Line
     {
         std::int64_t number;
-        std::size_t offset; ///< of the text in texts
-        std::size_t length;
+        std::size_t keyOffset; ///< of the key in keys
+        std::size_t keyLength;
+        std::size_t textOffset; ///< of the text in texts
+        std::size_t textLength;
         Drop drop;
-        std::uint32_t hash; ///< AddressSet::HashOf the text, for a line not dropped
+        std::uint32_t hash; ///< AddressSet::HashOf the key
     };
 
+    bool keepTexts = false;
+    std::string keys;
     std::u16string texts;
     std::vector<Line> lines;
 
+    std::string_view Key(const Line& line) const
+    {
+        return {keys.data() + line.keyOffset, line.keyLength};
+    }
     std::u16string_view Text(const Line& line) const
     {
-        return {texts.data() + line.offset, line.length};
+        return {texts.data() + line.textOffset, line.textLength};
     }
     void Add(const ReadLine& line, const Drop& drop)
     {
-        const std::uint32_t hash = drop.dropped ? 0 : AddressSet::HashOf(line.text);
-        lines.push_back({line.number, texts.size(), line.text.size(), drop, hash});
-        texts.append(line.text);
+        const std::size_t keyOffset = keys.size();
+        if (!drop.dropped)
+            AppendKey(line);
+        const std::string_view key(keys.data() + keyOffset, keys.size() - keyOffset);
+        const std::uint32_t hash = drop.dropped ? 0 : AddressSet::HashOf(key);
+        lines.push_back({line.number, keyOffset, key.size(), texts.size(),
+                         keepTexts ? line.text.size() : 0, drop, hash});
+        if (keepTexts)
+            texts.append(line.text);
     }
     void Clear()
     {
+        keys.clear();
         texts.clear();
         lines.clear();
+    }
+
+private:
+    void AppendKey(const ReadLine& line)
+    {
+        // An ASCII line's key is its own bytes.
+        if (line.ascii) {
+            keys.append(line.bytes.substr(0, line.text.size()));
+            return;
+        }
+        const std::size_t offset = keys.size();
+        keys.resize(offset + 3 * line.text.size());
+        keys.resize(offset + EncodeAddressKey(line.text, keys.data() + offset));
     }
 };
 
@@ -122,31 +152,31 @@ public:
             // The rest of a block read before a stop request is left alone: no count, no report.
             if (stop_ != nullptr && stop_->IsRequested())
                 return;
-            Settle(lines[at], batch.Text(lines[at]));
+            Settle(lines[at], batch);
         }
     }
 
     std::int64_t Filtered() const { return filtered_; }
 
 private:
-    void Settle(const LineBatch::Line& line, std::u16string_view text)
+    void Settle(const LineBatch::Line& line, const LineBatch& batch)
     {
         IRemovalSink* const sink = job_.removalSink;
         if (line.drop.dropped) {
             ++filtered_;
             if (sink != nullptr)
-                TellDrop(*sink, line.drop, line.number, text, rules_);
+                TellDrop(*sink, line.drop, line.number, batch.Text(line), rules_);
             return;
         }
         if (sink == nullptr) {
-            if (!target_.Insert(text, line.hash))
+            if (!target_.InsertKey(batch.Key(line), line.hash))
                 ++filtered_;
         } else {
             const std::uint64_t place = sink->PlaceOf(line.number);
             std::uint64_t first = 0;
-            if (!target_.Insert(text, line.hash, place, first)) {
+            if (!target_.InsertKey(batch.Key(line), line.hash, place, first)) {
                 ++filtered_;
-                sink->OnRepeat(place, first, text);
+                sink->OnRepeat(place, first, batch.Text(line));
             }
         }
         if (job_.report != nullptr)
@@ -169,7 +199,14 @@ template <typename Send, typename Take>
 ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const Rules& rules,
                         const StopFlag& stop, Send&& send, Take&& take)
 {
-    LineBatch* batch = take();
+    // The texts of the lines are needed only for the removal report.
+    const auto next = [&take, keepTexts = job.removalSink != nullptr] {
+        LineBatch* batch = take();
+        if (batch != nullptr)
+            batch->keepTexts = keepTexts;
+        return batch;
+    };
+    LineBatch* batch = next();
     ReadOutcome outcome = ReadAddressLines(
         path, SystemCodePage(),
         [&](const ReadLine& line) {
@@ -179,7 +216,7 @@ ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const
             batch->Add(line, rules.Judge(line));
             if (batch->lines.size() == linesPerBatch) {
                 send(batch);
-                batch = take();
+                batch = next();
             }
         },
         &stop);
