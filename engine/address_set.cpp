@@ -11,15 +11,16 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
 namespace trelvane {
 namespace {
 
-// Keys start on multiples of granuleBytes, so a 32-bit granule number addresses 16 GiB.
+// Keys start on multiples of granuleBytes, so a 31-bit granule number addresses 8 GiB a shard.
 constexpr std::size_t granuleBytes = 4;
-constexpr std::size_t maxArenaBytes = (std::size_t{1} << 32) * granuleBytes;
+constexpr std::size_t maxArenaBytes = (std::size_t{1} << 31) * granuleBytes;
 constexpr std::size_t firstArenaBytes = std::size_t{64} << 10;
 // The longest LEB128 length field of a key.
 constexpr std::size_t maxLengthFieldBytes = 10;
@@ -189,43 +190,82 @@ template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
     }
 }
 
-} // namespace
-
-struct AddressSet::Storage
+// One of the set's two halves by hash: its keys, their count, and the index that finds them.
+// Inserts into different shards touch nothing in common but the runs, so two threads can fill
+// the two at once.
+struct Shard
 {
     KeyArena arena;
     std::size_t count = 0;
+    // Inserts and resets so far: the set's order and settling are valid for one total.
+    std::uint64_t changes = 0;
     // Open addressing with linear probing: the line's hash in the high half of an entry, its
     // key's granule in the low half; 0 is a free slot. Dropped while sorting, rebuilt on demand.
     LargeBuffer index;
     std::size_t slotMask = 0;
-    // The granules in ascending key order; valid while sorted is true.
-    LargeBuffer order;
-    bool sorted = true;
-    SortedRuns runs;
-    // Set by Settle: distinct is then the number of distinct lines over all runs.
-    bool settled = false;
-    std::size_t distinct = 0;
-    std::string encoded;
-    std::u16string decoded;
 
     std::uint64_t* Slots() const { return static_cast<std::uint64_t*>(index.data()); }
-    std::string_view Encode(std::u16string_view line);
-    std::u16string_view Decode(std::string_view key);
     struct Probe
     {
         std::uint64_t* slot; ///< the slot holding the key, or the free slot where it belongs
-        std::string_view key;
     };
     Probe Find(std::string_view key, std::uint32_t hash);
     void Place(std::uint64_t entry);
     void NewIndex(std::size_t slotCount);
     void EnsureIndex();
     void GrowIndex(std::size_t slotCount = 0);
+    /// Forgets the keys, keeping the arena's pages.
+    void Reset();
+};
+
+// A line's shard: the top bit of its hash, which the index does not use below 2^31 slots.
+std::size_t ShardOfHash(std::uint32_t hash)
+{
+    return hash >> 31;
+}
+
+// The order names a key by its shard (top bit) and granule.
+constexpr std::uint32_t shardBit = std::uint32_t{1} << 31;
+
+std::uint32_t RefOf(std::size_t shard, std::uint32_t granule)
+{
+    return shard != 0 ? granule | shardBit : granule;
+}
+
+} // namespace
+
+struct AddressSet::Storage
+{
+    Shard shards[2];
+    // The keys of both shards in ascending order (refs); valid while sortedAt equals Changes().
+    LargeBuffer order;
+    std::uint64_t sortedAt = 0;
+    // Runs are written by either shard, one at a time.
+    std::mutex runsMutex;
+    SortedRuns runs;
+    // Set by Settle: distinct is then the number of distinct lines over all runs, while
+    // settledAt equals Changes().
+    std::uint64_t settledAt = ~std::uint64_t{0};
+    std::size_t distinct = 0;
+    std::string encoded;
+    std::u16string decoded;
+
+    std::uint64_t Changes() const { return shards[0].changes + shards[1].changes; }
+    std::size_t Count() const { return shards[0].count + shards[1].count; }
+    bool Sorted() const { return sortedAt == Changes(); }
+    bool Settled() const { return settledAt == Changes(); }
+    const KeyArena& ArenaOf(std::uint32_t ref) const { return shards[ref >> 31].arena; }
+    std::string_view KeyAt(std::uint32_t ref) const { return ArenaOf(ref).KeyAt(ref & ~shardBit); }
+    std::uint64_t TagAt(std::uint32_t ref) const { return ArenaOf(ref).TagAt(ref & ~shardBit); }
+    void PrefetchKey(std::uint32_t ref) const { ArenaOf(ref).Prefetch(ref & ~shardBit); }
+    std::string_view Encode(std::u16string_view line);
+    std::u16string_view Decode(std::string_view key);
     bool Insert(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                 std::uint64_t& firstTag, std::uint64_t limit, bool descending);
-    bool WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const;
-    void WriteRun(bool descending);
+    bool WouldOutgrow(const Shard& shard, std::size_t keyBytes, std::uint64_t limit) const;
+    void WriteRun(std::size_t shard, bool descending);
+    void WriteRuns(bool descending);
+    LargeBuffer SortedRefs(std::size_t first, std::size_t last);
     void Sort();
     const std::uint32_t* Order() const { return static_cast<const std::uint32_t*>(order.data()); }
 };
@@ -244,24 +284,24 @@ std::u16string_view AddressSet::Storage::Decode(std::string_view key)
     return {decoded.data(), DecodeAddressKey(key, decoded.data())};
 }
 
-AddressSet::Storage::Probe AddressSet::Storage::Find(std::string_view key, std::uint32_t hash)
+Shard::Probe Shard::Find(std::string_view key, std::uint32_t hash)
 {
     std::uint64_t* slots = Slots();
     std::size_t at = hash & slotMask;
     for (;; at = (at + 1) & slotMask) {
         const std::uint64_t entry = slots[at];
         if (entry == 0)
-            return {slots + at, key};
+            return {slots + at};
         if ((entry >> 32) != hash)
             continue;
         // Both cache lines at once; reading the length first would fetch them one after another.
         arena.Prefetch(static_cast<std::uint32_t>(entry));
         if (arena.KeyAt(static_cast<std::uint32_t>(entry)) == key)
-            return {slots + at, key};
+            return {slots + at};
     }
 }
 
-void AddressSet::Storage::Place(std::uint64_t entry)
+void Shard::Place(std::uint64_t entry)
 {
     std::uint64_t* slots = Slots();
     std::size_t at = (entry >> 32) & slotMask;
@@ -271,13 +311,13 @@ void AddressSet::Storage::Place(std::uint64_t entry)
 }
 
 // A fresh, empty index of slotCount slots (a power of two).
-void AddressSet::Storage::NewIndex(std::size_t slotCount)
+void Shard::NewIndex(std::size_t slotCount)
 {
     index.Allocate(slotCount * sizeof(std::uint64_t));
     slotMask = slotCount - 1;
 }
 
-void AddressSet::Storage::EnsureIndex()
+void Shard::EnsureIndex()
 {
     if (index.data() != nullptr)
         return;
@@ -288,7 +328,7 @@ void AddressSet::Storage::EnsureIndex()
 }
 
 // Doubles the index, or makes it slotCount slots, from the stored hashes, without touching a key.
-void AddressSet::Storage::GrowIndex(std::size_t slotCount)
+void Shard::GrowIndex(std::size_t slotCount)
 {
     LargeBuffer old = std::move(index);
     const std::size_t oldCount = slotMask + 1;
@@ -300,85 +340,117 @@ void AddressSet::Storage::GrowIndex(std::size_t slotCount)
     }
 }
 
+void Shard::Reset()
+{
+    arena.Reset();
+    count = 0;
+    index.Release();
+    ++changes;
+}
+
 bool AddressSet::Storage::Insert(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                                  std::uint64_t& firstTag, std::uint64_t limit, bool descending)
 {
-    EnsureIndex();
-    const Probe probe = Find(key, hash);
+    const std::size_t shardIndex = ShardOfHash(hash);
+    Shard& shard = shards[shardIndex];
+    shard.EnsureIndex();
+    const Shard::Probe probe = shard.Find(key, hash);
     if (*probe.slot != 0) {
-        firstTag = arena.TagAt(static_cast<std::uint32_t>(*probe.slot));
+        firstTag = shard.arena.TagAt(static_cast<std::uint32_t>(*probe.slot));
         return false;
     }
-    if (limit != 0 && count != 0 && WouldOutgrow(probe.key.size(), limit)) {
-        WriteRun(descending);
+    if (limit != 0 && shard.count != 0 && WouldOutgrow(shard, key.size(), limit)) {
+        WriteRun(shardIndex, descending);
         return Insert(key, hash, tag, firstTag, limit, descending);
     }
     // Keep the load factor at or below three quarters: with the slots asked for ahead, longer
     // probes cost less than the memory of a sparser index. Growing comes before appending, so a
     // failure leaves every key of the arena counted and indexed.
-    const bool grow = IndexFull(count + 1, slotMask + 1);
+    const bool grow = IndexFull(shard.count + 1, shard.slotMask + 1);
     if (grow)
-        GrowIndex();
-    const std::uint64_t entry = (std::uint64_t{hash} << 32) | arena.Append(probe.key, tag);
-    ++count;
+        shard.GrowIndex();
+    const std::uint64_t entry = (std::uint64_t{hash} << 32) | shard.arena.Append(key, tag);
+    ++shard.count;
+    ++shard.changes;
     if (grow)
-        Place(entry);
+        shard.Place(entry);
     else
         *probe.slot = entry;
-    if (sorted)
-        order.Release();
-    sorted = false;
-    settled = false;
     return true;
 }
 
-// Whether adding a key of keyBytes would take the set past limit: the arena, and the larger of
-// the index (old and new while it doubles) and the sort's working memory.
-bool AddressSet::Storage::WouldOutgrow(std::size_t keyBytes, std::uint64_t limit) const
+// Whether adding a key of keyBytes to shard would take it past its half of limit: its arena,
+// and the larger of its index (old and new while it doubles) and its share of the sort's
+// working memory.
+bool AddressSet::Storage::WouldOutgrow(const Shard& shard, std::size_t keyBytes,
+                                       std::uint64_t limit) const
 {
-    const std::size_t slots = slotMask + 1;
-    const bool grow = IndexFull(count + 1, slots);
+    const std::size_t slots = shard.slotMask + 1;
+    const bool grow = IndexFull(shard.count + 1, slots);
     const std::size_t indexBytes = (grow ? 3 : 1) * slots * sizeof(std::uint64_t);
-    const std::size_t sortBytes = (count + 1) * sortBytesPerKey;
-    return arena.BytesAfter(keyBytes) + std::max(indexBytes, sortBytes) > limit;
+    const std::size_t sortBytes = (shard.count + 1) * sortBytesPerKey;
+    return shard.arena.BytesAfter(keyBytes) + std::max(indexBytes, sortBytes) > limit / 2;
 }
 
-// Writes the keys held in memory to the temporary file as one run, in the set's order, and
-// empties the set's memory for the next lines.
-void AddressSet::Storage::WriteRun(bool descending)
+// Writes the keys of one shard to the temporary file as one run, in the set's order, and
+// empties that shard for the next lines.
+void AddressSet::Storage::WriteRun(std::size_t shard, bool descending)
 {
-    if (!sorted)
-        Sort();
-    runs.BeginRun();
-    for (std::size_t step = 0; step < count; ++step) {
-        const std::uint32_t granule = Order()[descending ? count - 1 - step : step];
-        runs.Add(arena.KeyAt(granule), arena.TagAt(granule));
+    const std::size_t count = shards[shard].count;
+    const LargeBuffer sorted = SortedRefs(shard, shard + 1);
+    const auto* refs = static_cast<const std::uint32_t*>(sorted.data());
+    {
+        const std::lock_guard<std::mutex> lock(runsMutex);
+        runs.BeginRun();
+        for (std::size_t step = 0; step < count; ++step) {
+            const std::uint32_t ref = refs[descending ? count - 1 - step : step];
+            runs.Add(KeyAt(ref), TagAt(ref));
+        }
+        runs.EndRun();
     }
-    runs.EndRun();
-    arena.Reset();
-    count = 0;
-    order.Release();
-    index.Release();
-    sorted = true;
+    shards[shard].Reset();
 }
 
-// Puts the granules in ascending key order. The sort entries take the index's memory, whose
-// pages are already touched, grown when the index is fuller than one half; the order then
-// takes the entries' memory.
-void AddressSet::Storage::Sort()
+// Writes what the shards hold as runs; for a set that wrote runs before it is walked.
+void AddressSet::Storage::WriteRuns(bool descending)
 {
-    LargeBuffer entryBuffer = std::move(index);
+    for (std::size_t shard = 0; shard < 2; ++shard) {
+        if (shards[shard].count != 0)
+            WriteRun(shard, descending);
+    }
+}
+
+// The refs of the keys of shards first to last (excluded) in ascending key order. The sort
+// entries take the first shard's index memory, whose pages are already touched, grown when the
+// index is fuller than one half; the order then takes the entries' memory. The indexes are
+// dropped.
+LargeBuffer AddressSet::Storage::SortedRefs(std::size_t first, std::size_t last)
+{
+    std::size_t count = 0;
+    for (std::size_t shard = first; shard < last; ++shard)
+        count += shards[shard].count;
+    LargeBuffer entryBuffer = std::move(shards[first].index);
+    for (std::size_t shard = first; shard < last; ++shard)
+        shards[shard].index.Release();
     entryBuffer.Grow(count * sizeof(addresskey::SortEntry));
     auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
     auto* next = entries;
-    arena.ForEachKey([&next](std::uint32_t granule, std::string_view key) {
-        *next++ = addresskey::MakeSortEntry(granule, key, 0);
-    });
-    const KeyArena& keys = arena;
+    for (std::size_t shard = first; shard < last; ++shard) {
+        shards[shard].arena.ForEachKey([&next, shard](std::uint32_t granule, std::string_view key) {
+            *next++ = addresskey::MakeSortEntry(RefOf(shard, granule), key, 0);
+        });
+    }
     addresskey::SortKeys(entries, entries + count,
-                         [&keys](std::uint32_t granule) { return keys.KeyAt(granule); });
-    order = std::move(entryBuffer);
-    sorted = true;
+                         [this](std::uint32_t ref) { return KeyAt(ref); });
+    return entryBuffer;
+}
+
+// Puts the keys of both shards in ascending key order.
+void AddressSet::Storage::Sort()
+{
+    order.Release();
+    order = SortedRefs(0, 2);
+    sortedAt = Changes();
 }
 
 AddressSet::AddressSet(SetOrder order) : order_(order), storage_(std::make_unique<Storage>()) {}
@@ -406,7 +478,8 @@ bool AddressSet::InsertKey(std::string_view key, std::uint32_t hash, std::uint64
 void AddressSet::KeepTags(bool tagged)
 {
     tagged_ = tagged;
-    storage_->arena.KeepTags(tagged);
+    for (Shard& shard : storage_->shards)
+        shard.arena.KeepTags(tagged);
 }
 
 std::uint32_t AddressSet::HashOf(std::string_view key)
@@ -414,59 +487,71 @@ std::uint32_t AddressSet::HashOf(std::string_view key)
     return HashKey(key);
 }
 
+std::size_t AddressSet::ShardOf(std::uint32_t hash)
+{
+    return ShardOfHash(hash);
+}
+
 void AddressSet::Prefetch(std::uint32_t hash) const
 {
-    const Storage& storage = *storage_;
-    if (storage.index.data() != nullptr)
-        __builtin_prefetch(storage.Slots() + (hash & storage.slotMask));
+    const Shard& shard = storage_->shards[ShardOfHash(hash)];
+    if (shard.index.data() != nullptr)
+        __builtin_prefetch(shard.Slots() + (hash & shard.slotMask));
 }
 
 void AddressSet::PrefetchMatch(std::uint32_t hash) const
 {
-    const Storage& storage = *storage_;
-    if (storage.index.data() == nullptr)
+    const Shard& shard = storage_->shards[ShardOfHash(hash)];
+    if (shard.index.data() == nullptr)
         return;
-    const std::uint64_t entry = storage.Slots()[hash & storage.slotMask];
+    const std::uint64_t entry = shard.Slots()[hash & shard.slotMask];
     if (entry != 0 && (entry >> 32) == hash)
-        storage.arena.Prefetch(static_cast<std::uint32_t>(entry));
+        shard.arena.Prefetch(static_cast<std::uint32_t>(entry));
 }
 
 void AddressSet::Reserve(std::size_t lines)
 {
     Storage& storage = *storage_;
-    storage.EnsureIndex();
-    // Room for as many keys as lines, most of which lines usually are: repeats leave the index
-    // sparser, and a list without repeats grows it once more at the end.
-    const std::size_t slots = std::bit_ceil(storage.count + lines);
-    // Under a limit, an index that may never fill is not worth the memory it takes from the
-    // keys: runs would be written sooner.
-    if (slots <= storage.slotMask + 1 ||
-        (memoryLimit_ != 0 && slots * sizeof(std::uint64_t) > memoryLimit_ / 4))
-        return;
-    storage.GrowIndex(slots);
+    // Inserts after a walk make the order stale: its memory is better given to the index.
+    if (!storage.Sorted())
+        storage.order.Release();
+    for (Shard& shard : storage.shards) {
+        shard.EnsureIndex();
+        // Room for as many keys as lines, most of which lines usually are: repeats leave the
+        // index sparser, and a list without repeats grows it once more at the end.
+        const std::size_t slots = std::bit_ceil(shard.count + lines / 2 + 1);
+        // Under a limit, an index that may never fill is not worth the memory it takes from the
+        // keys: runs would be written sooner.
+        if (slots <= shard.slotMask + 1 ||
+            (memoryLimit_ != 0 && slots * sizeof(std::uint64_t) > memoryLimit_ / 8))
+            continue;
+        shard.GrowIndex(slots);
+    }
 }
 
 bool AddressSet::Contains(std::u16string_view line) const
 {
     if (Empty())
         return false;
-    storage_->EnsureIndex();
     const std::string_view key = storage_->Encode(line);
-    return *storage_->Find(key, HashKey(key)).slot != 0;
+    const std::uint32_t hash = HashKey(key);
+    Shard& shard = storage_->shards[ShardOfHash(hash)];
+    shard.EnsureIndex();
+    return *shard.Find(key, hash).slot != 0;
 }
 
 std::size_t AddressSet::Size() const
 {
     const Storage& storage = *storage_;
-    if (storage.settled)
+    if (storage.Settled())
         return storage.distinct;
-    return storage.count + static_cast<std::size_t>(storage.runs.KeyCount());
+    return storage.Count() + static_cast<std::size_t>(storage.runs.KeyCount());
 }
 
 void AddressSet::Clear()
 {
     storage_ = std::make_unique<Storage>();
-    storage_->arena.KeepTags(tagged_);
+    KeepTags(tagged_);
 }
 
 bool AddressSet::HasRuns() const
@@ -477,13 +562,14 @@ bool AddressSet::HasRuns() const
 std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat)
 {
     Storage& storage = *storage_;
-    if (storage.runs.Empty() || storage.settled)
+    if (storage.runs.Empty() || storage.Settled())
         return 0;
-    // The last lines become a run too; the arena's memory is not needed any more.
-    if (storage.count != 0)
-        storage.WriteRun(order_ == SetOrder::Descending);
-    storage.arena = KeyArena();
-    storage.arena.KeepTags(tagged_);
+    // The last lines become runs too; the arenas' memory is not needed any more.
+    storage.WriteRuns(order_ == SetOrder::Descending);
+    for (Shard& shard : storage.shards) {
+        shard.arena = KeyArena();
+        shard.arena.KeepTags(tagged_);
+    }
     std::size_t lines = 0;
     std::size_t distinct = 0;
     bool stopped = false;
@@ -508,7 +594,7 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
     if (stopped)
         return 0;
     storage.distinct = distinct;
-    storage.settled = true;
+    storage.settledAt = storage.Changes();
     return storage.runs.KeyCount() - distinct;
 }
 
@@ -526,26 +612,25 @@ template <typename Visit> void AddressSet::Walk(const Visit& visit) const
 {
     Storage& storage = *storage_;
     if (!storage.runs.Empty()) {
-        if (storage.count != 0)
-            storage.WriteRun(order_ == SetOrder::Descending);
+        storage.WriteRuns(order_ == SetOrder::Descending);
         storage.runs.Merge(order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
                            [&](std::string_view key, std::uint64_t tag) {
                                return visit(storage.Decode(key), tag);
                            });
         return;
     }
-    if (!storage.sorted)
+    if (!storage.Sorted())
         storage.Sort();
-    const std::size_t count = storage.count;
+    const std::size_t count = storage.Count();
     const bool descending = order_ == SetOrder::Descending;
-    const auto granuleAt = [&](std::size_t step) {
+    const auto refAt = [&](std::size_t step) {
         return storage.Order()[descending ? count - 1 - step : step];
     };
     for (std::size_t step = 0; step < count; ++step) {
         if (step + prefetchDistance < count)
-            storage.arena.Prefetch(granuleAt(step + prefetchDistance));
-        const std::uint32_t granule = granuleAt(step);
-        if (!visit(storage.Decode(storage.arena.KeyAt(granule)), storage.arena.TagAt(granule)))
+            storage.PrefetchKey(refAt(step + prefetchDistance));
+        const std::uint32_t ref = refAt(step);
+        if (!visit(storage.Decode(storage.KeyAt(ref)), storage.TagAt(ref)))
             return;
     }
 }

@@ -22,7 +22,9 @@ enum class SetOrder
 ///
 /// Two lines are equal when their UTF-16 code units are; lines are ordered by unsigned
 /// code-unit value, a proper prefix first (the order of std::u16string), or the reverse of
-/// that for a descending set. Not safe for use from two threads at once.
+/// that for a descending set. Not safe for use from two threads at once, but for InsertKey,
+/// Prefetch and PrefetchMatch: the set has two shards (ShardOf a line's hash), and one thread
+/// may call them for lines of one shard while another calls them for lines of the other.
 ///
 /// Under a memory limit, a set that would outgrow it writes the lines it holds to a temporary
 /// file as a sorted run and goes on empty; walking it merges the runs. Until Settle, Insert and
@@ -50,6 +52,8 @@ public:
     void KeepTags(bool tagged);
     /// The hash under which the set files the line of key.
     static std::uint32_t HashOf(std::string_view key);
+    /// The shard (0 or 1) that holds the lines of hash.
+    static std::size_t ShardOf(std::uint32_t hash);
     /// Makes room in the index for about lines more lines at once, instead of growing it step by
     /// step while they come; under a memory limit, only when the index stays well within it.
     void Reserve(std::size_t lines);

@@ -1,5 +1,6 @@
 // The per-line rules of processing: suffix filter, exclusion, de-duplication. One thread reads,
-// decodes and filters a file's lines while the calling thread puts them into the set.
+// decodes and filters a file's lines while the calling thread puts them into the set; the reading
+// thread takes a share of the inserting when it is ahead.
 #include "engine/process_file.h"
 
 #include "engine/address_key.h"
@@ -7,6 +8,7 @@
 #include "engine/batch_hand_off.h"
 
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -74,6 +76,12 @@ struct LineBatch
     std::string keys;
     std::u16string texts;
     std::vector<Line> lines;
+    // The lines not dropped, by the set's shard.
+    std::vector<std::uint32_t> shardLines[2];
+    // Set by the reading thread when it has put the lines of shard 0 into the set itself, with
+    // the number of them that were repeats.
+    bool firstShardDone = false;
+    std::int64_t firstShardRepeats = 0;
 
     std::string_view Key(const Line& line) const
     {
@@ -90,6 +98,9 @@ struct LineBatch
             AppendKey(line);
         const std::string_view key(keys.data() + keyOffset, keys.size() - keyOffset);
         const std::uint32_t hash = drop.dropped ? 0 : AddressSet::HashOf(key);
+        if (!drop.dropped)
+            shardLines[AddressSet::ShardOf(hash)].push_back(
+                static_cast<std::uint32_t>(lines.size()));
         lines.push_back({line.number, keyOffset, key.size(), texts.size(),
                          keepTexts ? line.text.size() : 0, drop, hash});
         if (keepTexts)
@@ -100,6 +111,10 @@ struct LineBatch
         keys.clear();
         texts.clear();
         lines.clear();
+        shardLines[0].clear();
+        shardLines[1].clear();
+        firstShardDone = false;
+        firstShardRepeats = 0;
     }
 
 private:
@@ -128,7 +143,40 @@ void TellDrop(IRemovalSink& sink, const Drop& drop, std::int64_t number, std::u1
         sink.OnLineDropped(drop.reason, number, text, rules.exclusions->Path(), drop.entryLine);
 }
 
-/// Puts batches of judged lines into the set, in order, with the reports of each line.
+bool Stopped(const StopFlag* stop)
+{
+    return stop != nullptr && stop->IsRequested();
+}
+
+/// Puts the lines of one shard of batch into target; returns how many were repeats. Stops early
+/// on a stop request.
+std::int64_t InsertShard(AddressSet& target, const LineBatch& batch, std::size_t shard,
+                         const StopFlag* stop)
+{
+    const std::vector<std::uint32_t>& indexes = batch.shardLines[shard];
+    const auto lineAt = [&](std::size_t at) -> const LineBatch::Line& {
+        return batch.lines[indexes[at]];
+    };
+    std::int64_t repeats = 0;
+    // The set's memory for a line is asked for some lines before it is inserted: a random
+    // access per line is what limits a big set.
+    for (std::size_t at = 0; at < indexes.size(); ++at) {
+        if (const std::size_t ahead = at + prefetchDistance; ahead < indexes.size())
+            target.Prefetch(lineAt(ahead).hash);
+        if (const std::size_t ahead = at + matchDistance; ahead < indexes.size())
+            target.PrefetchMatch(lineAt(ahead).hash);
+        if (Stopped(stop))
+            return repeats;
+        const LineBatch::Line& line = lineAt(at);
+        if (!target.InsertKey(batch.Key(line), line.hash))
+            ++repeats;
+    }
+    return repeats;
+}
+
+/// Puts batches of judged lines into the set, in order, with the reports of each line. Without
+/// a removal report, the set's two shards are filled one after the other, and the reading thread
+/// may fill shard 0 of a batch itself (under firstShard) when this thread falls behind.
 class Inserter
 {
 public:
@@ -141,43 +189,79 @@ public:
 
     void Insert(const LineBatch& batch)
     {
-        const std::vector<LineBatch::Line>& lines = batch.lines;
-        // The set's memory for a line is asked for some lines before it is inserted: a random
-        // access per line is what limits a big set.
-        for (std::size_t at = 0; at < lines.size(); ++at) {
-            if (const std::size_t ahead = at + prefetchDistance; ahead < lines.size())
-                target_.Prefetch(lines[ahead].hash);
-            if (const std::size_t ahead = at + matchDistance; ahead < lines.size())
-                target_.PrefetchMatch(lines[ahead].hash);
-            // The rest of a block read before a stop request is left alone: no count, no report.
-            if (stop_ != nullptr && stop_->IsRequested())
-                return;
-            Settle(lines[at], batch);
-        }
+        if (job_.removalSink != nullptr)
+            InsertWithReport(batch);
+        else
+            InsertByShard(batch);
+    }
+
+    /// Whether the reading thread may fill shard 0 of a batch.
+    bool SharesFirstShard() const { return job_.removalSink == nullptr; }
+    /// Called by the reading thread, before it hands batch over: fills shard 0 of it unless this
+    /// thread is filling that shard right now.
+    void TryInsertFirstShard(LineBatch& batch, const StopFlag* stop)
+    {
+        const std::unique_lock lock(firstShard_, std::try_to_lock);
+        if (!lock.owns_lock())
+            return;
+        batch.firstShardRepeats = InsertShard(target_, batch, 0, stop);
+        batch.firstShardDone = true;
     }
 
     std::int64_t Filtered() const { return filtered_; }
 
 private:
+    void InsertByShard(const LineBatch& batch)
+    {
+        std::int64_t repeats = batch.firstShardRepeats;
+        if (!batch.firstShardDone) {
+            const std::lock_guard lock(firstShard_);
+            repeats += InsertShard(target_, batch, 0, stop_);
+        }
+        repeats += InsertShard(target_, batch, 1, stop_);
+        // The rest of a block read before a stop request is left alone: no count, no report.
+        if (Stopped(stop_))
+            return;
+        filtered_ += repeats;
+        for (const LineBatch::Line& line : batch.lines) {
+            if (line.drop.dropped)
+                ++filtered_;
+            else if (job_.report != nullptr)
+                job_.report->OnLineProcessed(path_, totalLines_, ReportedCount(line.number));
+        }
+    }
+
+    // Line by line in file order, so that the report tells repeats and drops in that order and
+    // names the first of equal lines.
+    void InsertWithReport(const LineBatch& batch)
+    {
+        const std::vector<LineBatch::Line>& lines = batch.lines;
+        for (std::size_t at = 0; at < lines.size(); ++at) {
+            if (const std::size_t ahead = at + prefetchDistance;
+                ahead < lines.size() && !lines[ahead].drop.dropped)
+                target_.Prefetch(lines[ahead].hash);
+            if (const std::size_t ahead = at + matchDistance;
+                ahead < lines.size() && !lines[ahead].drop.dropped)
+                target_.PrefetchMatch(lines[ahead].hash);
+            if (Stopped(stop_))
+                return;
+            Settle(lines[at], batch);
+        }
+    }
+
     void Settle(const LineBatch::Line& line, const LineBatch& batch)
     {
-        IRemovalSink* const sink = job_.removalSink;
+        IRemovalSink& sink = *job_.removalSink;
         if (line.drop.dropped) {
             ++filtered_;
-            if (sink != nullptr)
-                TellDrop(*sink, line.drop, line.number, batch.Text(line), rules_);
+            TellDrop(sink, line.drop, line.number, batch.Text(line), rules_);
             return;
         }
-        if (sink == nullptr) {
-            if (!target_.InsertKey(batch.Key(line), line.hash))
-                ++filtered_;
-        } else {
-            const std::uint64_t place = sink->PlaceOf(line.number);
-            std::uint64_t first = 0;
-            if (!target_.InsertKey(batch.Key(line), line.hash, place, first)) {
-                ++filtered_;
-                sink->OnRepeat(place, first, batch.Text(line));
-            }
+        const std::uint64_t place = sink.PlaceOf(line.number);
+        std::uint64_t first = 0;
+        if (!target_.InsertKey(batch.Key(line), line.hash, place, first)) {
+            ++filtered_;
+            sink.OnRepeat(place, first, batch.Text(line));
         }
         if (job_.report != nullptr)
             job_.report->OnLineProcessed(path_, totalLines_, ReportedCount(line.number));
@@ -189,6 +273,7 @@ private:
     int totalLines_;
     const Rules& rules_;
     const StopFlag* stop_;
+    std::mutex firstShard_;
     std::int64_t filtered_ = 0;
 };
 
@@ -253,9 +338,14 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     try {
         reader = std::thread([&] {
             try {
-                outcome.read = ReadBatches(
-                    path, job, rules, readStop, [&handOff](LineBatch* full) { handOff.Send(full); },
-                    [&handOff] { return handOff.Take(); });
+                const auto send = [&](LineBatch* full) {
+                    // While the inserting thread is behind, this one fills shard 0 of the batch.
+                    if (inserter.SharesFirstShard() && handOff.Waiting() != 0)
+                        inserter.TryInsertFirstShard(*full, &readStop);
+                    handOff.Send(full);
+                };
+                outcome.read = ReadBatches(path, job, rules, readStop, send,
+                                           [&handOff] { return handOff.Take(); });
             } catch (...) {
                 readFailure = std::current_exception();
             }

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <random>
+#include <set>
 
 namespace trelvane {
 namespace {
@@ -130,6 +132,40 @@ TEST_F(ProcessFileTest, BothSortOrdersStoreTheSameLines)
     EXPECT_EQ(test::LinesOf(descending.descendingSet), ascending);
     EXPECT_EQ(descending.filteredCount, job.filteredCount);
     EXPECT_TRUE(descending.ascendingSet.Empty());
+}
+
+TEST_F(ProcessFileTest, ManyBatchesKeepEveryLineOnceInMemoryAndInRuns)
+{
+    // Enough lines for many batches, so that both threads fill the set; repeats near and far.
+    std::mt19937 random(7);
+    std::string input;
+    std::set<std::u16string> distinct;
+    constexpr int lineCount = 120000;
+    for (int i = 0; i < lineCount; ++i) {
+        std::string line = "u" + std::to_string(random() % 50000) + "@example.com";
+        distinct.insert(std::u16string(line.begin(), line.end()));
+        input += line + "\r\n";
+    }
+    const Lines expected(distinct.begin(), distinct.end());
+    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{256} << 10}) {
+        SCOPED_TRACE(limit);
+        AddressJobRecord spilled;
+        spilled.ascendingSet.SetMemoryLimit(limit);
+        test::RecordingReport lines;
+        spilled.report = &lines;
+        dir.Write("in.txt", input);
+        ProcessFile(spilled, spilled.ChosenSet(), dir.Wide("in.txt"), lineCount, nullptr, nullptr);
+        const std::uint64_t acrossRuns = spilled.ascendingSet.Settle(nullptr);
+        EXPECT_EQ(limit != 0, spilled.ascendingSet.HasRuns());
+        EXPECT_EQ(spilled.filteredCount + static_cast<std::int64_t>(acrossRuns),
+                  lineCount - static_cast<std::int64_t>(distinct.size()));
+        EXPECT_EQ(spilled.ascendingSet.Size(), distinct.size());
+        EXPECT_EQ(test::LinesOf(spilled.ascendingSet), expected);
+        // Every line is reported once, in file order.
+        const Calls calls = lines.Calls();
+        ASSERT_EQ(calls.size(), static_cast<std::size_t>(lineCount));
+        EXPECT_EQ(calls.back(), Reported("in.txt", lineCount, lineCount));
+    }
 }
 
 TEST_F(ProcessFileTest, ReloadedExclusionsApplyToTheNextFile)
