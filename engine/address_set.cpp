@@ -14,6 +14,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace trelvane {
 namespace {
@@ -97,9 +98,24 @@ std::uint32_t HashKey(std::string_view key)
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-/// Length-prefixed keys (LEB128 lengths) one after another in one buffer, which grows without
-/// copying, each after its 8-byte tag when the arena keeps tags; a key is named by the granule
-/// its record starts on.
+// The groups of an arena: keys by their first byte, in key order (the empty key first).
+constexpr std::size_t groupCount = 257;
+// A group's keys lie in chunks of its own: small ones first, so that a group of few keys wastes
+// little, then larger ones. The keys of a small arena, which stays in cache anyway, are not
+// grouped.
+constexpr std::size_t firstChunkBytes = 256;
+constexpr std::size_t largestChunkBytes = std::size_t{64} << 10;
+constexpr std::size_t groupedArenaBytes = std::size_t{4} << 20;
+
+std::size_t GroupOf(std::string_view key)
+{
+    return key.empty() ? 0 : 1 + static_cast<unsigned char>(key[0]);
+}
+
+/// Length-prefixed keys (LEB128 lengths), each after its 8-byte tag when the arena keeps tags,
+/// in one buffer that grows without copying; a key is named by the granule its record starts
+/// on. Keys that start with the same byte are kept together, in chunks of their group, so that a
+/// walk in key order reads one group's memory at a time instead of the whole buffer at random.
 class KeyArena
 {
 public:
@@ -109,10 +125,16 @@ public:
     /// Bytes taken by keys so far, including what appending a key of keyBytes would take.
     std::size_t BytesAfter(std::size_t keyBytes) const
     {
-        return used_ + tagBytes_ + maxLengthFieldBytes + keyBytes + keyPadding;
+        return used_ + sizeof(ChunkHeader) + tagBytes_ + maxLengthFieldBytes + keyBytes +
+               keyPadding;
     }
     /// Forgets every key but keeps the buffer, whose pages are then reused without new faults.
-    void Reset() { used_ = granuleBytes; }
+    void Reset()
+    {
+        used_ = granuleBytes;
+        mixed_ = Group{};
+        groups_.assign(groups_.size(), Group{});
+    }
     std::string_view KeyAt(std::uint32_t granule) const;
     /// The tag of the key at granule; 0 when the arena keeps no tags.
     std::uint64_t TagAt(std::uint32_t granule) const;
@@ -124,39 +146,98 @@ public:
         __builtin_prefetch(start);
         __builtin_prefetch(start + prefetchSpan - 1);
     }
-    /// Calls visit(granule, key) for every key, in the order of appending.
+    /// Calls visit(granule, key) for every key.
     template <typename Visit> void ForEachKey(Visit visit) const;
 
 private:
+    // At the start of every chunk; sizes count the header.
+    struct ChunkHeader
+    {
+        std::uint32_t next;     ///< granule of the group's next chunk, 0 for the last
+        std::uint32_t used;     ///< bytes of records so far
+        std::uint32_t capacity; ///< bytes of the chunk
+    };
+    struct Group
+    {
+        std::uint32_t first = 0;   ///< granule of the first chunk, 0 while empty
+        std::uint32_t current = 0; ///< granule of the chunk appended to
+    };
+
     const char* Base() const { return static_cast<const char*>(buffer_.data()); }
+    ChunkHeader* HeaderAt(std::uint32_t granule)
+    {
+        return reinterpret_cast<ChunkHeader*>(static_cast<char*>(buffer_.data()) +
+                                              granule * granuleBytes);
+    }
+    const ChunkHeader& HeaderAt(std::uint32_t granule) const
+    {
+        return *reinterpret_cast<const ChunkHeader*>(Base() + granule * granuleBytes);
+    }
+    std::uint32_t NewChunk(std::size_t capacity);
+    /// The end of the record of the key at granule.
+    std::size_t RecordEnd(std::uint32_t granule) const;
 
     LargeBuffer buffer_;
     std::size_t tagBytes_ = 0;
     // Granule 0 is never used, so index entries (hash, granule) are never 0.
     std::size_t used_ = granuleBytes;
+    // The keys appended while the arena was small, then those of each group.
+    Group mixed_;
+    std::vector<Group> groups_;
 };
 
-std::uint32_t KeyArena::Append(std::string_view key, std::uint64_t tag)
+// Takes capacity bytes at the end of the buffer for a new chunk; returns its granule.
+std::uint32_t KeyArena::NewChunk(std::size_t capacity)
 {
-    std::size_t length = key.size();
-    const std::size_t needed = BytesAfter(length);
+    const std::size_t needed = used_ + capacity;
     if (needed > maxArenaBytes)
         throw std::length_error("address set cannot hold more text");
     if (needed > buffer_.size())
         buffer_.Grow(
             std::max({needed, std::min(2 * buffer_.size(), maxArenaBytes), firstArenaBytes}));
-    auto* out = static_cast<unsigned char*>(buffer_.data()) + used_;
+    const auto granule = static_cast<std::uint32_t>(used_ / granuleBytes);
+    *HeaderAt(granule) = {0, sizeof(ChunkHeader), static_cast<std::uint32_t>(capacity)};
+    used_ += capacity;
+    return granule;
+}
+
+std::uint32_t KeyArena::Append(std::string_view key, std::uint64_t tag)
+{
+    std::size_t length = key.size();
+    std::size_t lengthBytes = 1;
+    for (std::size_t rest = length; rest >= 0x80; rest >>= 7)
+        ++lengthBytes;
+    // The padding after the key stays inside the chunk, where it can be read.
+    const std::size_t recordBytes = RoundUp(tagBytes_ + lengthBytes + length, granuleBytes);
+    const std::size_t needed = recordBytes + keyPadding;
+    const bool grouped = used_ >= groupedArenaBytes;
+    if (grouped && groups_.empty())
+        groups_.resize(groupCount);
+    Group& group = grouped ? groups_[GroupOf(key)] : mixed_;
+    ChunkHeader* chunk = group.current != 0 ? HeaderAt(group.current) : nullptr;
+    if (chunk == nullptr || chunk->used + needed > chunk->capacity) {
+        const std::size_t previous = chunk != nullptr ? chunk->capacity : firstChunkBytes / 2;
+        const std::size_t capacity = std::max(std::min(2 * previous, largestChunkBytes),
+                                              RoundUp(sizeof(ChunkHeader) + needed, granuleBytes));
+        // The buffer may move while it grows: the last chunk is found again after.
+        const std::uint32_t fresh = NewChunk(capacity);
+        if (group.current != 0)
+            HeaderAt(group.current)->next = fresh;
+        else
+            group.first = fresh;
+        group.current = fresh;
+        chunk = HeaderAt(fresh);
+    }
+    const std::size_t at = group.current * granuleBytes + chunk->used;
+    chunk->used += static_cast<std::uint32_t>(recordBytes);
+    auto* out = static_cast<unsigned char*>(buffer_.data()) + at;
     std::memcpy(out, &tag, tagBytes_);
     out += tagBytes_;
     for (; length >= 0x80; length >>= 7)
         *out++ = static_cast<unsigned char>(0x80 | (length & 0x7F));
     *out++ = static_cast<unsigned char>(length);
     std::memcpy(out, key.data(), key.size());
-    const auto granule = static_cast<std::uint32_t>(used_ / granuleBytes);
-    used_ = RoundUp(static_cast<std::size_t>(out - static_cast<unsigned char*>(buffer_.data())) +
-                        key.size(),
-                    granuleBytes);
-    return granule;
+    return static_cast<std::uint32_t>(at / granuleBytes);
 }
 
 std::string_view KeyArena::KeyAt(std::uint32_t granule) const
@@ -180,14 +261,28 @@ std::uint64_t KeyArena::TagAt(std::uint32_t granule) const
     return tag;
 }
 
+std::size_t KeyArena::RecordEnd(std::uint32_t granule) const
+{
+    const std::string_view key = KeyAt(granule);
+    return RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
+}
+
 template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
 {
-    for (std::size_t at = granuleBytes; at < used_;) {
-        const auto granule = static_cast<std::uint32_t>(at / granuleBytes);
-        const std::string_view key = KeyAt(granule);
-        visit(granule, key);
-        at = RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
-    }
+    const auto visitGroup = [&](const Group& group) {
+        for (std::uint32_t chunk = group.first; chunk != 0; chunk = HeaderAt(chunk).next) {
+            const std::size_t start = chunk * granuleBytes;
+            const std::size_t end = start + HeaderAt(chunk).used;
+            for (std::size_t at = start + sizeof(ChunkHeader); at < end;
+                 at = RecordEnd(static_cast<std::uint32_t>(at / granuleBytes))) {
+                const auto granule = static_cast<std::uint32_t>(at / granuleBytes);
+                visit(granule, KeyAt(granule));
+            }
+        }
+    };
+    visitGroup(mixed_);
+    for (const Group& group : groups_)
+        visitGroup(group);
 }
 
 // One of the set's two halves by hash: its keys, their count, and the index that finds them.

@@ -1,6 +1,8 @@
 // Files by wide path: the engine's thin layer over the operating system's file calls.
 #pragma once
 
+#include "engine/os/huge_memory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -88,7 +90,9 @@ public:
     /// The path of the new file made by the last successful CreateBeside; empty when it opened
     /// finalPath itself.
     const std::u16string& Path() const { return path_; }
-    /// Writes all size bytes; false on failure (disk full, ...).
+    /// Writes all size bytes; false on failure (disk full, ...). A new file may be written
+    /// around the system's cache in large aligned blocks, the last bytes of which are held until
+    /// Close: a failure to write them is told by a later Write or by Close.
     bool Write(const char* data, std::size_t size);
     /// Closes the file; false when the close reports a failure. Closing a closed file is true.
     bool Close();
@@ -98,6 +102,10 @@ private:
     int fd_ = -1;
     int error_ = 0;
     std::u16string path_;
+    // Where the file is written around the system's cache: the bytes waiting for a whole block.
+    bool direct_ = false;
+    LargeBuffer staging_;
+    std::size_t staged_ = 0;
 };
 
 /// The identity of the file at path, or nullopt when it cannot be taken.
