@@ -6,6 +6,7 @@
 #include "engine/address_key.h"
 #include "engine/address_key_sort.h"
 #include "engine/os/huge_memory.h"
+#include "engine/piece_relay.h"
 #include "engine/sorted_runs.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace trelvane {
 namespace {
@@ -546,6 +548,67 @@ template <typename Visit> void AddressSet::Walk(const Visit& visit) const
         if (!visit(storage.Decode(storage.arena.KeyAt(granule)), storage.arena.TagAt(granule)))
             return;
     }
+}
+
+std::string_view KeyPiece::KeyAt(std::size_t index) const
+{
+    const auto& arena = *static_cast<const KeyArena*>(arena_);
+    if (index == 0) {
+        for (std::size_t ahead = 1; ahead < std::min(prefetchDistance, size_); ++ahead)
+            arena.Prefetch(GranuleAt(ahead));
+    }
+    if (index + prefetchDistance < size_)
+        arena.Prefetch(GranuleAt(index + prefetchDistance));
+    return arena.KeyAt(GranuleAt(index));
+}
+
+std::uint64_t KeyPiece::TagAt(std::size_t index) const
+{
+    return static_cast<const KeyArena*>(arena_)->TagAt(GranuleAt(index));
+}
+
+void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
+                            const ConsumePiece& consume) const
+{
+    Storage& storage = *storage_;
+    const bool descending = order_ == SetOrder::Descending;
+    if (!storage.runs.Empty()) {
+        if (storage.count != 0)
+            storage.WriteRun(descending);
+        // The merge hands out one key at a time: each piece is copied into an arena of its own.
+        KeyArena piece;
+        piece.KeepTags(tagged_);
+        std::vector<std::uint32_t> granules;
+        bool goOn = true;
+        const auto handOver = [&] {
+            prepare(KeyPiece(&piece, granules.data(), 1, granules.size()), 0);
+            granules.clear();
+            piece.Reset();
+            return goOn = consume(0);
+        };
+        storage.runs.Merge(descending, ReadBudget(memoryLimit_),
+                           [&](std::string_view key, std::uint64_t tag) {
+                               granules.push_back(piece.Append(key, tag));
+                               return granules.size() < pieceLines || handOver();
+                           });
+        if (goOn && !granules.empty())
+            handOver();
+        return;
+    }
+    if (!storage.sorted)
+        storage.Sort();
+    const std::size_t count = storage.count;
+    const std::uint32_t* order = storage.Order();
+    RelayPieces((count + pieceLines - 1) / pieceLines, slots,
+                [&](std::size_t index, std::size_t slot) {
+                    const std::size_t first = index * pieceLines;
+                    const std::size_t size = std::min(pieceLines, count - first);
+                    prepare(descending
+                                ? KeyPiece(&storage.arena, order + (count - 1 - first), -1, size)
+                                : KeyPiece(&storage.arena, order + first, 1, size),
+                            slot);
+                },
+                consume);
 }
 
 } // namespace trelvane
