@@ -21,7 +21,7 @@ constexpr std::string_view lineEnd = "\r\n";
 // The set is prepared for output in pieces of this many lines, at most pieceSlots of them ahead
 // of the one being written: a few MiB in flight.
 constexpr std::size_t pieceLines = 4096;
-constexpr std::size_t pieceSlots = 8;
+constexpr std::size_t pieceSlots = 4;
 
 // The files of one run: outputPath, then its numbered volumes. Each is written to a new file
 // beside its final name; only when every file has been written and closed are they renamed over
