@@ -5,6 +5,7 @@
 
 #include "engine/address_key.h"
 #include "engine/address_key_sort.h"
+#include "engine/batch_hand_off.h"
 #include "engine/os/huge_memory.h"
 #include "engine/piece_relay.h"
 #include "engine/sorted_runs.h"
@@ -12,8 +13,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace trelvane {
@@ -33,6 +37,8 @@ constexpr std::size_t prefetchDistance = 16;
 constexpr std::size_t prefetchSpan = 48;
 // Bytes per key of the sort: a SortEntry, whose memory then holds the order.
 constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry);
+// Pieces of a walk of a merge that the merging thread may fill ahead of the one being taken.
+constexpr std::size_t mergedPieceCount = 3;
 // Lines of a merge between two looks at the stop flag.
 constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
 
@@ -190,6 +196,89 @@ template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
         visit(granule, key);
         at = RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
     }
+}
+
+// A piece of a walk of a merge: its keys, copied into an arena of its own.
+struct MergedPiece
+{
+    KeyArena arena;
+    std::vector<std::uint32_t> granules;
+
+    void Clear()
+    {
+        granules.clear();
+        arena.Reset();
+    }
+};
+
+// Merges runs into pieces of pieceLines keys and hands each, in order, to take on the calling
+// thread until it returns false. The merge, which reads the temporary file, runs on a helper
+// thread when one can be made.
+void MergeInPieces(SortedRuns& runs, bool descending, std::size_t readBudget, bool tagged,
+                   std::size_t pieceLines, const std::function<bool(MergedPiece&)>& take)
+{
+    // Fills piece from the merge; next hands a full piece over and returns the one to fill
+    // after it, or nullptr to end the merge; last hands over the final piece, when not empty.
+    const auto fill = [&](MergedPiece* piece, const auto& next, const auto& last) {
+        runs.Merge(descending, readBudget, [&](std::string_view key, std::uint64_t tag) {
+            if (piece->granules.empty())
+                piece->arena.KeepTags(tagged);
+            piece->granules.push_back(piece->arena.Append(key, tag));
+            if (piece->granules.size() < pieceLines)
+                return true;
+            piece = next(piece);
+            return piece != nullptr;
+        });
+        if (piece != nullptr && !piece->granules.empty())
+            last(piece);
+    };
+    BatchHandOff<MergedPiece> handOff(mergedPieceCount);
+    std::exception_ptr mergeFailure;
+    std::thread merger;
+    try {
+        merger = std::thread([&] {
+            try {
+                const auto send = [&handOff](MergedPiece* full) { handOff.Send(full); };
+                const auto sendAndTake = [&](MergedPiece* full) {
+                    send(full);
+                    return handOff.Take();
+                };
+                if (MergedPiece* first = handOff.Take())
+                    fill(first, sendAndTake, send);
+            } catch (...) {
+                mergeFailure = std::current_exception();
+            }
+            handOff.Finish();
+        });
+    } catch (const std::system_error&) {
+        // No second thread to be had: merge and take by turns.
+        MergedPiece piece;
+        const auto handOver = [&take](MergedPiece* full) {
+            const bool goOn = take(*full);
+            full->Clear();
+            return goOn ? full : nullptr;
+        };
+        fill(&piece, handOver, handOver);
+        return;
+    }
+    try {
+        while (MergedPiece* piece = handOff.Receive()) {
+            const bool goOn = take(*piece);
+            piece->Clear();
+            handOff.Recycle(piece);
+            if (!goOn) {
+                handOff.Quit();
+                break;
+            }
+        }
+    } catch (...) {
+        handOff.Quit();
+        merger.join();
+        throw;
+    }
+    merger.join();
+    if (mergeFailure)
+        std::rethrow_exception(mergeFailure);
 }
 
 } // namespace
@@ -575,24 +664,12 @@ void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const Pre
     if (!storage.runs.Empty()) {
         if (storage.count != 0)
             storage.WriteRun(descending);
-        // The merge hands out one key at a time: each piece is copied into an arena of its own.
-        KeyArena piece;
-        piece.KeepTags(tagged_);
-        std::vector<std::uint32_t> granules;
-        bool goOn = true;
-        const auto handOver = [&] {
-            prepare(KeyPiece(&piece, granules.data(), 1, granules.size()), 0);
-            granules.clear();
-            piece.Reset();
-            return goOn = consume(0);
-        };
-        storage.runs.Merge(descending, ReadBudget(memoryLimit_),
-                           [&](std::string_view key, std::uint64_t tag) {
-                               granules.push_back(piece.Append(key, tag));
-                               return granules.size() < pieceLines || handOver();
-                           });
-        if (goOn && !granules.empty())
-            handOver();
+        MergeInPieces(
+            storage.runs, descending, ReadBudget(memoryLimit_), tagged_, pieceLines,
+            [&](MergedPiece& piece) {
+                prepare(KeyPiece(&piece.arena, piece.granules.data(), 1, piece.granules.size()), 0);
+                return consume(0);
+            });
         return;
     }
     if (!storage.sorted)

@@ -124,8 +124,9 @@ public:
     /// per line can be shared by two threads: prepare may run on a helper thread, two calls at
     /// once on different slots, at most slots pieces ahead; consume is called on the calling
     /// thread for every piece in the set's order, until it returns false. A set that wrote runs
-    /// is merged, prepared and consumed on the calling thread alone, in slot 0. An exception
-    /// from either is passed on once the helper has stopped. Merging throws ScratchFailure.
+    /// is merged on the helper thread instead, and every piece is prepared on the calling
+    /// thread, in slot 0. An exception from either is passed on once the helper has stopped.
+    /// Merging throws ScratchFailure.
     void WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
                     const ConsumePiece& consume) const;
 
