@@ -39,6 +39,9 @@ constexpr std::size_t prefetchSpan = 48;
 constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry);
 // Pieces of a walk of a merge that the merging thread may fill ahead of the one being taken.
 constexpr std::size_t mergedPieceCount = 3;
+// A walk in pieces cuts them shorter where keys are long, so that a piece's keys take about
+// this much memory.
+constexpr std::size_t pieceKeyBytes = std::size_t{1} << 20;
 // Lines of a merge between two looks at the stop flag.
 constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
 
@@ -211,9 +214,9 @@ struct MergedPiece
     }
 };
 
-// Merges runs into pieces of pieceLines keys and hands each, in order, to take on the calling
-// thread until it returns false. The merge, which reads the temporary file, runs on a helper
-// thread when one can be made.
+// Merges runs into pieces of pieceLines keys (fewer past pieceKeyBytes) and hands each, in order,
+// to take on the calling thread until it returns false. The merge, which reads the temporary file,
+// runs on a helper thread when one can be made.
 void MergeInPieces(SortedRuns& runs, bool descending, std::size_t readBudget, bool tagged,
                    std::size_t pieceLines, const std::function<bool(MergedPiece&)>& take)
 {
@@ -224,7 +227,7 @@ void MergeInPieces(SortedRuns& runs, bool descending, std::size_t readBudget, bo
             if (piece->granules.empty())
                 piece->arena.KeepTags(tagged);
             piece->granules.push_back(piece->arena.Append(key, tag));
-            if (piece->granules.size() < pieceLines)
+            if (piece->granules.size() < pieceLines && piece->arena.BytesAfter(0) < pieceKeyBytes)
                 return true;
             piece = next(piece);
             return piece != nullptr;
@@ -676,6 +679,8 @@ void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const Pre
         storage.Sort();
     const std::size_t count = storage.count;
     const std::uint32_t* order = storage.Order();
+    const std::size_t keyBytes = storage.arena.BytesAfter(0) / std::max(count, std::size_t{1});
+    pieceLines = std::clamp(pieceKeyBytes / keyBytes, std::size_t{1}, pieceLines);
     RelayPieces((count + pieceLines - 1) / pieceLines, slots,
                 [&](std::size_t index, std::size_t slot) {
                     const std::size_t first = index * pieceLines;

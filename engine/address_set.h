@@ -120,13 +120,13 @@ public:
     using PreparePiece = std::function<void(const KeyPiece& keys, std::size_t slot)>;
     /// Takes the piece prepared in slot; false ends the walk.
     using ConsumePiece = std::function<bool(std::size_t slot)>;
-    /// ForEachTagged in pieces of pieceLines lines (the last may be shorter), so that the work
-    /// per line can be shared by two threads: prepare may run on a helper thread, two calls at
-    /// once on different slots, at most slots pieces ahead; consume is called on the calling
-    /// thread for every piece in the set's order, until it returns false. A set that wrote runs
-    /// is merged on the helper thread instead, and every piece is prepared on the calling
-    /// thread, in slot 0. An exception from either is passed on once the helper has stopped.
-    /// Merging throws ScratchFailure.
+    /// ForEachTagged in pieces of pieceLines lines (fewer when lines are long, so that a piece
+    /// holds about 1 MiB of keys; the last may be shorter), so that the work per line can be shared
+    /// by two threads: prepare may run on a helper thread, two calls at once on different slots, at
+    /// most slots pieces ahead; consume is called on the calling thread for every piece in the
+    /// set's order, until it returns false. A set that wrote runs is merged on the helper thread
+    /// instead, and every piece is prepared on the calling thread, in slot 0. An exception from
+    /// either is passed on once the helper has stopped. Merging throws ScratchFailure.
     void WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
                     const ConsumePiece& consume) const;
 

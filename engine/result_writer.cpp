@@ -18,8 +18,8 @@ namespace {
 // Output leaves the process in blocks of this size, so memory does not grow with the output.
 constexpr std::size_t blockBytes = std::size_t{1} << 20;
 constexpr std::string_view lineEnd = "\r\n";
-// The set is prepared for output in pieces of this many lines, at most pieceSlots of them ahead
-// of the one being written: a few MiB in flight.
+// The set is prepared for output in pieces of up to this many lines, at most pieceSlots of them
+// ahead of the one being written: well under a MiB in flight for lines of usual length.
 constexpr std::size_t pieceLines = 4096;
 constexpr std::size_t pieceSlots = 4;
 
