@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -662,6 +663,7 @@ std::uint64_t KeyPiece::TagAt(std::size_t index) const
 void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
                             const ConsumePiece& consume) const
 {
+    assert(pieceLines > 0 && slots > 0 && "a walk in pieces needs lines and slots");
     Storage& storage = *storage_;
     const bool descending = order_ == SetOrder::Descending;
     if (!storage.runs.Empty()) {
