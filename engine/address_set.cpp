@@ -5,15 +5,21 @@
 
 #include "engine/address_key.h"
 #include "engine/address_key_sort.h"
+#include "engine/batch_hand_off.h"
 #include "engine/os/huge_memory.h"
+#include "engine/piece_relay.h"
 #include "engine/sorted_runs.h"
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace trelvane {
@@ -33,6 +39,11 @@ constexpr std::size_t prefetchDistance = 16;
 constexpr std::size_t prefetchSpan = 48;
 // Bytes per key of the sort: a SortEntry, whose memory then holds the order.
 constexpr std::size_t sortBytesPerKey = sizeof(addresskey::SortEntry);
+// Pieces of a walk of a merge that the merging thread may fill ahead of the one being taken.
+constexpr std::size_t mergedPieceCount = 3;
+// A walk in pieces cuts them shorter where keys are long, so that a piece's keys take about
+// this much memory.
+constexpr std::size_t pieceKeyBytes = std::size_t{1} << 20;
 // Lines of a merge between two looks at the stop flag.
 constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
 
@@ -325,6 +336,89 @@ constexpr std::uint32_t shardBit = std::uint32_t{1} << 31;
 std::uint32_t RefOf(std::size_t shard, std::uint32_t granule)
 {
     return shard != 0 ? granule | shardBit : granule;
+}
+
+// A piece of a walk of a merge: its keys, copied into an arena of its own.
+struct MergedPiece
+{
+    KeyArena arena;
+    std::vector<std::uint32_t> granules;
+
+    void Clear()
+    {
+        granules.clear();
+        arena.Reset();
+    }
+};
+
+// Merges runs into pieces of pieceLines keys (fewer past pieceKeyBytes) and hands each, in order,
+// to take on the calling thread until it returns false. The merge, which reads the temporary file,
+// runs on a helper thread when one can be made.
+void MergeInPieces(SortedRuns& runs, bool descending, std::size_t readBudget, bool tagged,
+                   std::size_t pieceLines, const std::function<bool(MergedPiece&)>& take)
+{
+    // Fills piece from the merge; next hands a full piece over and returns the one to fill
+    // after it, or nullptr to end the merge; last hands over the final piece, when not empty.
+    const auto fill = [&](MergedPiece* piece, const auto& next, const auto& last) {
+        runs.Merge(descending, readBudget, [&](std::string_view key, std::uint64_t tag) {
+            if (piece->granules.empty())
+                piece->arena.KeepTags(tagged);
+            piece->granules.push_back(piece->arena.Append(key, tag));
+            if (piece->granules.size() < pieceLines && piece->arena.BytesAfter(0) < pieceKeyBytes)
+                return true;
+            piece = next(piece);
+            return piece != nullptr;
+        });
+        if (piece != nullptr && !piece->granules.empty())
+            last(piece);
+    };
+    BatchHandOff<MergedPiece> handOff(mergedPieceCount);
+    std::exception_ptr mergeFailure;
+    std::thread merger;
+    try {
+        merger = std::thread([&] {
+            try {
+                const auto send = [&handOff](MergedPiece* full) { handOff.Send(full); };
+                const auto sendAndTake = [&](MergedPiece* full) {
+                    send(full);
+                    return handOff.Take();
+                };
+                if (MergedPiece* first = handOff.Take())
+                    fill(first, sendAndTake, send);
+            } catch (...) {
+                mergeFailure = std::current_exception();
+            }
+            handOff.Finish();
+        });
+    } catch (const std::system_error&) {
+        // No second thread to be had: merge and take by turns.
+        MergedPiece piece;
+        const auto handOver = [&take](MergedPiece* full) {
+            const bool goOn = take(*full);
+            full->Clear();
+            return goOn ? full : nullptr;
+        };
+        fill(&piece, handOver, handOver);
+        return;
+    }
+    try {
+        while (MergedPiece* piece = handOff.Receive()) {
+            const bool goOn = take(*piece);
+            piece->Clear();
+            handOff.Recycle(piece);
+            if (!goOn) {
+                handOff.Quit();
+                break;
+            }
+        }
+    } catch (...) {
+        handOff.Quit();
+        merger.join();
+        throw;
+    }
+    merger.join();
+    if (mergeFailure)
+        std::rethrow_exception(mergeFailure);
 }
 
 } // namespace
@@ -728,6 +822,66 @@ template <typename Visit> void AddressSet::Walk(const Visit& visit) const
         if (!visit(storage.Decode(storage.KeyAt(ref)), storage.TagAt(ref)))
             return;
     }
+}
+
+std::string_view KeyPiece::KeyAt(std::size_t index) const
+{
+    const auto prefetch = [this](std::size_t ahead) {
+        const std::uint32_t ref = RefAt(ahead);
+        static_cast<const KeyArena*>(arenas_[ref >> 31])->Prefetch(ref & ~shardBit);
+    };
+    if (index == 0) {
+        for (std::size_t ahead = 1; ahead < std::min(prefetchDistance, size_); ++ahead)
+            prefetch(ahead);
+    }
+    if (index + prefetchDistance < size_)
+        prefetch(index + prefetchDistance);
+    const std::uint32_t ref = RefAt(index);
+    return static_cast<const KeyArena*>(arenas_[ref >> 31])->KeyAt(ref & ~shardBit);
+}
+
+std::uint64_t KeyPiece::TagAt(std::size_t index) const
+{
+    const std::uint32_t ref = RefAt(index);
+    return static_cast<const KeyArena*>(arenas_[ref >> 31])->TagAt(ref & ~shardBit);
+}
+
+void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
+                            const ConsumePiece& consume) const
+{
+    assert(pieceLines > 0 && slots > 0 && "a walk in pieces needs lines and slots");
+    Storage& storage = *storage_;
+    const bool descending = order_ == SetOrder::Descending;
+    if (!storage.runs.Empty()) {
+        storage.WriteRuns(descending);
+        MergeInPieces(storage.runs, descending, ReadBudget(memoryLimit_), tagged_, pieceLines,
+                      [&](MergedPiece& piece) {
+                          prepare(KeyPiece(&piece.arena, &piece.arena, piece.granules.data(), 1,
+                                           piece.granules.size()),
+                                  0);
+                          return consume(0);
+                      });
+        return;
+    }
+    if (!storage.Sorted())
+        storage.Sort();
+    const std::size_t count = storage.Count();
+    const std::uint32_t* order = storage.Order();
+    const KeyArena& first = storage.shards[0].arena;
+    const KeyArena& second = storage.shards[1].arena;
+    const std::size_t keyBytes =
+        (first.BytesAfter(0) + second.BytesAfter(0)) / std::max(count, std::size_t{1});
+    pieceLines = std::clamp(pieceKeyBytes / keyBytes, std::size_t{1}, pieceLines);
+    RelayPieces((count + pieceLines - 1) / pieceLines, slots,
+                [&](std::size_t index, std::size_t slot) {
+                    const std::size_t start = index * pieceLines;
+                    const std::size_t size = std::min(pieceLines, count - start);
+                    prepare(descending
+                                ? KeyPiece(&first, &second, order + (count - 1 - start), -1, size)
+                                : KeyPiece(&first, &second, order + start, 1, size),
+                            slot);
+                },
+                consume);
 }
 
 } // namespace trelvane

@@ -11,6 +11,36 @@
 
 namespace trelvane {
 
+/// Consecutive lines of a walk of an AddressSet, as their keys (the bytes of EncodeAddressKey,
+/// engine/address_key.h) with their tags. Valid only during the call it is handed to. Reading
+/// the lines by increasing index is the fast way: KeyAt asks for the keys a few lines ahead.
+class KeyPiece
+{
+public:
+    std::size_t Size() const { return size_; }
+    std::string_view KeyAt(std::size_t index) const;
+    /// The tag of line index; 0 in a set that keeps no tags.
+    std::uint64_t TagAt(std::size_t index) const;
+
+private:
+    friend class AddressSet;
+    KeyPiece(const void* firstArena, const void* secondArena, const std::uint32_t* refs,
+             std::ptrdiff_t step, std::size_t size)
+        : arenas_{firstArena, secondArena}, refs_(refs), step_(step), size_(size)
+    {
+    }
+    std::uint32_t RefAt(std::size_t index) const
+    {
+        return refs_[static_cast<std::ptrdiff_t>(index) * step_];
+    }
+
+    // The key arenas that the refs name: the top bit of a ref picks one, the rest is a granule.
+    const void* arenas_[2];
+    const std::uint32_t* refs_;
+    std::ptrdiff_t step_;
+    std::size_t size_;
+};
+
 /// The order in which a set hands out its lines.
 enum class SetOrder
 {
@@ -91,6 +121,20 @@ public:
     /// ForEach with each line's tag.
     void ForEachTagged(const VisitTagged& visit) const;
     SetOrder Order() const { return order_; }
+
+    /// Turns the keys of a piece into what consume needs, kept in buffer slot.
+    using PreparePiece = std::function<void(const KeyPiece& keys, std::size_t slot)>;
+    /// Takes the piece prepared in slot; false ends the walk.
+    using ConsumePiece = std::function<bool(std::size_t slot)>;
+    /// ForEachTagged in pieces of pieceLines lines (fewer when lines are long, so that a piece
+    /// holds about 1 MiB of keys; the last may be shorter), so that the work per line can be shared
+    /// by two threads: prepare may run on a helper thread, two calls at once on different slots, at
+    /// most slots pieces ahead; consume is called on the calling thread for every piece in the
+    /// set's order, until it returns false. A set that wrote runs is merged on the helper thread
+    /// instead, and every piece is prepared on the calling thread, in slot 0. An exception from
+    /// either is passed on once the helper has stopped. Merging throws ScratchFailure.
+    void WalkPieces(std::size_t pieceLines, std::size_t slots, const PreparePiece& prepare,
+                    const ConsumePiece& consume) const;
 
 private:
     struct Storage;

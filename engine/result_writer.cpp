@@ -1,10 +1,10 @@
 // Writing a job's sorted set to the output file or its volumes.
 #include "engine/result_writer.h"
 
-#include "engine/address_line.h"
 #include "engine/code_page.h"
 #include "engine/notice.h"
 #include "engine/os/file.h"
+#include "engine/output_piece.h"
 #include "engine/settings_text.h"
 
 #include <algorithm>
@@ -18,6 +18,10 @@ namespace {
 // Output leaves the process in blocks of this size, so memory does not grow with the output.
 constexpr std::size_t blockBytes = std::size_t{1} << 20;
 constexpr std::string_view lineEnd = "\r\n";
+// The set is prepared for output in pieces of up to this many lines, at most pieceSlots of them
+// ahead of the one being written: well under a MiB in flight for lines of usual length.
+constexpr std::size_t pieceLines = 4096;
+constexpr std::size_t pieceSlots = 4;
 
 // The files of one run: outputPath, then its numbered volumes. Each is written to a new file
 // beside its final name; only when every file has been written and closed are they renamed over
@@ -26,8 +30,7 @@ constexpr std::string_view lineEnd = "\r\n";
 class VolumeStream
 {
 public:
-    VolumeStream(const std::u16string& stem, const CodePage& codePage)
-        : stem_(stem), codePage_(codePage)
+    explicit VolumeStream(const std::u16string& stem) : stem_(stem)
     {
         buffer_.reserve(blockBytes + blockBytes / 8);
     }
@@ -43,11 +46,10 @@ public:
         return Open(stem_ + u".part" + DecimalText(volumeNumber_) + u".txt");
     }
 
-    void AppendAddressLine(std::u16string_view line)
+    // Appends an address line already in the code page, with its line end.
+    void AppendAddressLine(std::string_view bytes)
     {
-        // Address lines were decoded with this code page, so every character has a form.
-        codePage_.Encode(line, buffer_);
-        buffer_.append(lineEnd);
+        buffer_.append(bytes);
         ++volumes_.back().lines;
     }
 
@@ -137,7 +139,6 @@ private:
     }
 
     const std::u16string& stem_;
-    const CodePage& codePage_;
     os::OutputFile file_;
     std::string buffer_;
     std::vector<Volume> volumes_;
@@ -163,17 +164,15 @@ std::string EncodeTestBlock(const std::vector<std::u16string>& addresses, const 
     return block;
 }
 
-bool IsKept(const AddressJobRecord& job, std::u16string_view line)
-{
-    return !job.keepOnlySuffixes || HasListedSuffix(line, job.keepSuffixList);
-}
-
 // One run of the writer over one set.
 class ResultRun
 {
 public:
     ResultRun(const AddressJobRecord& job, const AddressSet& set, const StopFlag* stop)
-        : job_(job), set_(set), stop_(stop), out_(job.outputPath, SystemCodePage())
+        : job_(job), set_(set), stop_(stop), out_(job.outputPath),
+          maker_(SystemCodePage(), job.keepOnlySuffixes ? &job.keepSuffixList : nullptr,
+                 job.removalSink != nullptr),
+          pieces_(pieceSlots)
     {
         // A value below 1 would make every count a multiple of nothing: the option is off.
         testInterval_ = job.useTestAddresses ? std::max(job.testInterval, 0) : 0;
@@ -239,29 +238,52 @@ private:
     // Walks the set; false when a write or a later open fails. Returns early on a stop.
     bool WriteSet()
     {
-        const int total = ReportedCount(static_cast<std::int64_t>(set_.Size()));
-        std::int64_t position = 0;
+        total_ = ReportedCount(static_cast<std::int64_t>(set_.Size()));
         bool ok = true;
-        set_.ForEachTagged([&](std::u16string_view line, std::uint64_t place) {
-            if (Stopped())
-                return false;
-            job_.report->OnOutputProgress(total, ReportedCount(++position));
-            if (Stopped())
-                return false;
-            if (line.empty() || !IsKept(job_, line)) {
-                if (job_.removalSink != nullptr)
-                    job_.removalSink->OnLineSkipped(line.empty() ? RemovalReason::Empty
-                                                                 : RemovalReason::NotKeptSuffix,
-                                                    line, place);
-                return true;
-            }
-            ok = WriteLine(line);
-            return ok;
-        });
+        set_.WalkPieces(
+            pieceLines, pieceSlots,
+            [this](const KeyPiece& keys, std::size_t slot) { maker_.Make(keys, pieces_[slot]); },
+            [this, &ok](std::size_t slot) { return WritePiece(pieces_[slot], ok); });
         return ok;
     }
 
-    bool WriteLine(std::u16string_view line)
+    // Handles the lines of a piece in order; false to end the walk, with ok false when a write
+    // or an open failed.
+    bool WritePiece(const OutputPiece& piece, bool& ok)
+    {
+        std::size_t start = 0;
+        std::size_t skipped = 0;
+        for (const std::uint32_t end : piece.ends) {
+            if (Stopped())
+                return false;
+            job_.report->OnOutputProgress(total_, ReportedCount(++position_));
+            if (Stopped())
+                return false;
+            if (end == start) {
+                TellSkipped(piece, skipped++);
+                continue;
+            }
+            ok = WriteLine(std::string_view(piece.bytes).substr(start, end - start));
+            if (!ok)
+                return false;
+            start = end;
+        }
+        return true;
+    }
+
+    void TellSkipped(const OutputPiece& piece, std::size_t index)
+    {
+        if (job_.removalSink == nullptr)
+            return;
+        const OutputPiece::Skipped& line = piece.skipped[index];
+        const std::size_t textStart = index == 0 ? 0 : piece.skipped[index - 1].textEnd;
+        job_.removalSink->OnLineSkipped(
+            line.reason,
+            std::u16string_view(piece.skippedText).substr(textStart, line.textEnd - textStart),
+            line.place);
+    }
+
+    bool WriteLine(std::string_view line)
     {
         out_.AppendAddressLine(line);
         ++handedLines_;
@@ -286,7 +308,11 @@ private:
     const AddressSet& set_;
     const StopFlag* stop_;
     VolumeStream out_;
+    const OutputPieceMaker maker_;
+    std::vector<OutputPiece> pieces_;
     std::string testBlock_;
+    int total_ = 0;
+    std::int64_t position_ = 0;
     int testInterval_ = 0;
     int linesPerVolume_ = 0;
     int handedLines_ = 0;

@@ -1,6 +1,7 @@
 // Tests of the result writer: file contents, volumes, test blocks, reports and failures.
 #include "engine/result_writer.h"
 
+#include "engine/address_key.h"
 #include "engine/code_page.h"
 #include "engine/os/file.h"
 #include "test_support.h"
@@ -286,6 +287,143 @@ TEST_F(ResultWriterTest, LinesRoundTripToTheBytesTheyWereReadFrom)
     EXPECT_EQ(out.size(), totalBytes);
     for (const std::string& line : lines)
         EXPECT_NE(out.find(line + "\r\n"), std::string::npos) << line;
+}
+
+// Records the writer's skipped lines as "reason place text".
+class SkipRecorder final : public IRemovalSink
+{
+public:
+    void OnFileStarted(const std::u16string&) override {}
+    std::uint64_t PlaceOf(std::int64_t lineNumber) const override
+    {
+        return static_cast<std::uint64_t>(lineNumber);
+    }
+    void OnRepeat(std::uint64_t, std::uint64_t, std::u16string_view) override {}
+    void OnLineDropped(RemovalReason, std::int64_t, std::u16string_view, std::u16string_view,
+                       std::int64_t) override
+    {
+    }
+    void OnLineSkipped(RemovalReason reason, std::u16string_view line, std::uint64_t place) override
+    {
+        skipped.push_back(std::to_string(static_cast<int>(reason)) + " " + std::to_string(place) +
+                          " " + test::Utf8(line));
+    }
+    std::vector<std::string> skipped;
+};
+
+// Sets of many thousand lines go out in many pieces of work; whatever the pieces, the files
+// hold the lines in order, with volumes and test blocks counted over the whole run.
+TEST_F(ResultWriterTest, BigSetsComeOutWholeInEveryOrderAndOption)
+{
+    struct Case
+    {
+        const char* name;
+        bool descending;
+        bool keepOnly;
+        int testInterval;
+        int linesPerVolume;
+        std::uint64_t memoryLimit;
+    };
+    const std::vector<Case> cases = {
+        {"plain", false, false, 0, 0, 0},
+        {"descending, volumes, test block", true, false, 4099, 7001, 0},
+        {"keep-only, volumes, test block", false, true, 3, 9999, 0},
+        {"descending keep-only", true, true, 0, 0, 0},
+        {"runs on disk, volumes, test block", false, false, 5000, 12000, 300 << 10},
+        {"runs on disk, descending keep-only", true, true, 1, 0, 300 << 10},
+    };
+    constexpr int numbered = 20000;
+    // Line n is "u" and n in five digits, at b.org for every third n; then one line of two
+    // bytes outside ASCII and an invalid one, which sorts after every ASCII line, and an empty
+    // line first.
+    const auto numberedLine = [](int n) {
+        std::string digits = std::to_string(n);
+        return "u" + std::string(5 - digits.size(), '0') + digits +
+               (n % 3 == 0 ? "@b.org" : "@a.com");
+    };
+    const std::string wide = "\xC3\xBC\xFF@a.com";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir caseDir;
+        test::RecordingReport caseReport;
+        SkipRecorder sink;
+        AddressJobRecord caseJob;
+        caseJob.report = &caseReport;
+        caseJob.removalSink = &sink;
+        caseJob.outputPath = caseDir.Wide("out.txt");
+        caseJob.sortOrder = c.descending ? sortDescending : sortAscending;
+        caseJob.keepOnlySuffixes = c.keepOnly;
+        caseJob.keepSuffixList = {u"a.com"};
+        caseJob.useTestAddresses = true;
+        caseJob.testInterval = c.testInterval;
+        caseJob.testAddresses = {u"T1", u"T2"};
+        caseJob.maxLinesPerVolume = c.linesPerVolume;
+        AddressSet& set = caseJob.ChosenSet();
+        set.KeepTags(true);
+        set.SetMemoryLimit(c.memoryLimit);
+        // Inserted out of order; each line's tag is 1 + its position in this sequence.
+        std::uint64_t firstTag = 0;
+        std::uint64_t tag = 0;
+        const auto insert = [&](std::u16string_view line) {
+            std::string key(3 * line.size(), '\0');
+            key.resize(EncodeAddressKey(line, key.data()));
+            set.InsertKey(key, AddressSet::HashOf(key), ++tag, firstTag);
+        };
+        for (int n = numbered - 1; n >= 0; n -= 2)
+            insert(U16(numberedLine(n)));
+        for (int n = 0; n < numbered; n += 2)
+            insert(U16(numberedLine(n)));
+        insert(SystemCodePage().Decode(wide));
+        insert(u"");
+        ASSERT_EQ(set.HasRuns(), c.memoryLimit != 0);
+        set.Settle(nullptr);
+
+        WriteResults(caseJob, set, nullptr);
+
+        // The expected files, built line by line from the rules.
+        std::vector<std::string> order = {""};
+        for (int n = 0; n < numbered; ++n)
+            order.push_back(numberedLine(n));
+        order.push_back(wide);
+        if (c.descending)
+            std::reverse(order.begin(), order.end());
+        std::vector<std::string> skipped;
+        std::vector<std::string> files(1);
+        int written = 0;
+        for (const std::string& line : order) {
+            if (line.empty() || (c.keepOnly && line.ends_with("@b.org"))) {
+                skipped.push_back(line);
+                continue;
+            }
+            files.back() += line + "\r\n";
+            ++written;
+            if (c.testInterval > 0 && written % c.testInterval == 0)
+                files.back() += "T1\r\nT2\r\n";
+            if (c.linesPerVolume > 0 && written % c.linesPerVolume == 0)
+                files.emplace_back();
+        }
+        for (std::size_t v = 0; v < files.size(); ++v) {
+            const std::string name =
+                v == 0 ? "out.txt" : "out.txt.part" + std::to_string(v) + ".txt";
+            EXPECT_TRUE(ReadBytes(caseDir.Path() / name) == files[v]) << name;
+        }
+        EXPECT_FALSE(std::filesystem::exists(
+            caseDir.Path() / ("out.txt.part" + std::to_string(files.size()) + ".txt")));
+        const std::vector<std::string> calls = caseReport.Calls();
+        ASSERT_EQ(calls.size(), 20003u);
+        for (std::size_t i = 0; i < 20002; ++i)
+            ASSERT_EQ(calls[i], "progress 20002 " + std::to_string(i + 1));
+        EXPECT_EQ(calls.back(), "finished 0 " + std::to_string(written));
+        // Skipped lines are told in output order with their tags: the empty line was inserted
+        // last, and b.org line n, odd or even, as 1 + (19999 - n) / 2 or 10001 + n / 2.
+        ASSERT_EQ(sink.skipped.size(), skipped.size());
+        for (std::size_t i = 0; i < skipped.size(); ++i) {
+            const std::string& line = skipped[i];
+            const int n = line.empty() ? -1 : std::stoi(line.substr(1, 5));
+            const int place = n < 0 ? 20002 : n % 2 == 1 ? 1 + (19999 - n) / 2 : 10001 + n / 2;
+            EXPECT_EQ(sink.skipped[i], (n < 0 ? "4 " : "5 ") + std::to_string(place) + " " + line);
+        }
+    }
 }
 
 TEST_F(ResultWriterTest, LeavesOutTestAddressesTheCodePageCannotWriteAndSaysSo)
