@@ -1,10 +1,9 @@
 // Files by wide path: the engine's thin layer over the operating system's file calls.
 #pragma once
 
-#include "engine/os/huge_memory.h"
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -72,7 +71,7 @@ private:
 class OutputFile
 {
 public:
-    OutputFile() = default;
+    OutputFile();
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -91,21 +90,21 @@ public:
     /// finalPath itself.
     const std::u16string& Path() const { return path_; }
     /// Writes all size bytes; false on failure (disk full, ...). A new file may be written
-    /// around the system's cache in large aligned blocks, the last bytes of which are held until
-    /// Close: a failure to write them is told by a later Write or by Close.
+    /// around the system's cache in large aligned blocks, while the caller goes on, and its last
+    /// bytes held until Close: a failure to write them is told by a later Write or by Close.
     bool Write(const char* data, std::size_t size);
     /// Closes the file; false when the close reports a failure. Closing a closed file is true.
     bool Close();
     int Error() const { return error_; }
 
 private:
+    // How the platform writes a new file in large blocks, where it does.
+    struct Staging;
+
     int fd_ = -1;
     int error_ = 0;
     std::u16string path_;
-    // Where the file is written around the system's cache: the bytes waiting for a whole block.
-    bool direct_ = false;
-    LargeBuffer staging_;
-    std::size_t staged_ = 0;
+    std::unique_ptr<Staging> staging_;
 };
 
 /// The identity of the file at path, or nullopt when it cannot be taken.

@@ -2,6 +2,7 @@
 #include "engine/os/file.h"
 
 #include "engine/code_page.h"
+#include "engine/os/huge_memory.h"
 #include "engine/os/write_all_posix.h"
 
 #include <algorithm>
@@ -10,15 +11,18 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <poll.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace trelvane::os {
 namespace {
 
-// A new output file is written around the system's cache (O_DIRECT) in blocks of stagingBytes:
-// a large list then costs no page-cache pages, whose first use is slow on some machines.
+// A new output file is written around the system's cache (O_DIRECT) in blocks of stagingBytes,
+// each by a thread of its own while the next one fills: a large list then costs no page-cache
+// pages, whose first use is slow on some machines, and the caller does not wait for the disk.
 constexpr std::size_t stagingBytes = std::size_t{4} << 20;
 // What a write around the cache must be aligned to, in memory and in the file.
 constexpr std::size_t directBlockBytes = 4096;
@@ -52,22 +56,6 @@ int WriteAround(int fd, bool& direct, const char* data, std::size_t size)
         data += count;
         size -= static_cast<std::size_t>(count);
     }
-    return 0;
-}
-
-// Writes the first bytes of the staged ones and keeps the rest at the front. Returns 0 or the
-// errno of the failure, after which nothing stays staged.
-int WriteStaged(int fd, bool& direct, const LargeBuffer& staging, std::size_t& staged,
-                std::size_t bytes)
-{
-    char* start = static_cast<char*>(staging.data());
-    const int error = WriteAround(fd, direct, start, bytes);
-    if (error != 0) {
-        staged = 0;
-        return error;
-    }
-    std::memmove(start, start + bytes, staged - bytes);
-    staged -= bytes;
     return 0;
 }
 
@@ -157,8 +145,63 @@ std::optional<FileIdentity> InputFile::Identity() const
     return IdentityFromStat(info);
 }
 
+struct OutputFile::Staging
+{
+    // Whether the descriptor still writes around the cache; touched only by one write at a time.
+    bool direct = true;
+    LargeBuffer blocks[2];
+    std::size_t filling = 0;  ///< the block being filled
+    std::size_t filled = 0;   ///< its bytes
+    std::future<int> pending; ///< the write of the other block: 0 or its errno
+
+    // Waits for the write of the other block; its errno, or 0.
+    int Wait() { return pending.valid() ? pending.get() : 0; }
+    // Starts writing the filled block and turns to the other one; the errno of the write
+    // before it, or 0.
+    int Hand(int fd)
+    {
+        const int error = Wait();
+        if (error != 0)
+            return error;
+        const char* block = static_cast<const char*>(blocks[filling].data());
+        const std::size_t bytes = filled;
+        try {
+            pending = std::async(std::launch::async, [this, fd, block, bytes] {
+                return WriteAround(fd, direct, block, bytes);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the block is written now.
+            if (const int failed = WriteAround(fd, direct, block, bytes); failed != 0)
+                return failed;
+        }
+        filling = 1 - filling;
+        filled = 0;
+        return 0;
+    }
+    // Writes what is still staged: its whole blocks around the cache, the rest through it.
+    int Finish(int fd)
+    {
+        if (const int error = Wait(); error != 0)
+            return error;
+        const char* block = static_cast<const char*>(blocks[filling].data());
+        const std::size_t whole = filled / directBlockBytes * directBlockBytes;
+        if (const int error = WriteAround(fd, direct, block, whole); error != 0)
+            return error;
+        if (direct && whole != filled && TurnDirectOff(fd))
+            direct = false;
+        const int error = WriteAround(fd, direct, block + whole, filled - whole);
+        filled = 0;
+        return error;
+    }
+};
+
+OutputFile::OutputFile() = default;
+
 OutputFile::~OutputFile()
 {
+    // A block still being written is waited for before its descriptor is closed.
+    if (staging_)
+        staging_->Wait();
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -199,7 +242,8 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
         fd_ = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             path_ = FromSystemBytes(bytes);
-            direct_ = TurnDirectOn(fd_);
+            if (TurnDirectOn(fd_))
+                staging_ = std::make_unique<Staging>();
             // The result keeps the permissions of the file it replaces (a private list stays so).
             if (exists)
                 ::fchmod(fd_, info.st_mode & 07777);
@@ -214,23 +258,24 @@ bool OutputFile::CreateBeside(const std::u16string& finalPath)
 
 bool OutputFile::Write(const char* data, std::size_t size)
 {
-    if (!direct_) {
+    if (!staging_) {
         const int error = WriteAll(fd_, data, size);
         if (error != 0)
             error_ = error;
         return error == 0;
     }
+    Staging& staging = *staging_;
     while (size > 0) {
-        if (staging_.data() == nullptr)
-            staging_.Allocate(stagingBytes);
-        const std::size_t count = std::min(size, stagingBytes - staged_);
-        std::memcpy(static_cast<char*>(staging_.data()) + staged_, data, count);
-        staged_ += count;
+        LargeBuffer& block = staging.blocks[staging.filling];
+        if (block.data() == nullptr)
+            block.Allocate(stagingBytes);
+        const std::size_t count = std::min(size, stagingBytes - staging.filled);
+        std::memcpy(static_cast<char*>(block.data()) + staging.filled, data, count);
+        staging.filled += count;
         data += count;
         size -= count;
-        if (staged_ == stagingBytes) {
-            if (const int error = WriteStaged(fd_, direct_, staging_, staged_, staged_);
-                error != 0) {
+        if (staging.filled == stagingBytes) {
+            if (const int error = staging.Hand(fd_); error != 0) {
                 error_ = error;
                 return false;
             }
@@ -243,24 +288,15 @@ bool OutputFile::Close()
 {
     if (fd_ < 0)
         return true;
-    // The staged bytes: their whole blocks as before, then the rest through the cache.
-    int error = 0;
-    if (direct_ && staged_ != 0) {
-        error = WriteStaged(fd_, direct_, staging_, staged_,
-                            staged_ / directBlockBytes * directBlockBytes);
-        if (error == 0 && staged_ != 0) {
-            if (TurnDirectOff(fd_))
-                direct_ = false;
-            error = WriteStaged(fd_, direct_, staging_, staged_, staged_);
+    if (staging_) {
+        const int error = staging_->Finish(fd_);
+        staging_.reset();
+        if (error != 0) {
+            error_ = error;
+            ::close(fd_);
+            fd_ = -1;
+            return false;
         }
-    }
-    direct_ = false;
-    staged_ = 0;
-    if (error != 0) {
-        error_ = error;
-        ::close(fd_);
-        fd_ = -1;
-        return false;
     }
     // No retry on EINTR: on Linux the descriptor is released whatever close() returns.
     const int result = ::close(fd_);

@@ -183,6 +183,13 @@ std::optional<FileIdentity> InputFile::Identity() const
     return IdentityOfHandle(HandleOf(fd_));
 }
 
+// Windows writes every output file through its cache: nothing is staged.
+struct OutputFile::Staging
+{
+};
+
+OutputFile::OutputFile() = default;
+
 OutputFile::~OutputFile()
 {
     if (fd_ >= 0)
