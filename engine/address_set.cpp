@@ -623,12 +623,24 @@ LargeBuffer AddressSet::Storage::SortedRefs(std::size_t first, std::size_t last)
         shards[shard].index.Release();
     entryBuffer.Grow(count * sizeof(addresskey::SortEntry));
     auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
-    auto* next = entries;
-    for (std::size_t shard = first; shard < last; ++shard) {
+    const auto makeEntries = [this](std::size_t shard, addresskey::SortEntry* next) {
         shards[shard].arena.ForEachKey([&next, shard](std::uint32_t granule, std::string_view key) {
             *next++ = addresskey::MakeSortEntry(RefOf(shard, granule), key, 0);
         });
+    };
+    // The second shard's entries are made on a thread of their own, if there is one to be had.
+    std::thread second;
+    if (last - first == 2 && count >= addresskey::parallelSortKeys) {
+        try {
+            second = std::thread(makeEntries, first + 1, entries + shards[first].count);
+        } catch (const std::system_error&) {
+        }
     }
+    makeEntries(first, entries);
+    if (second.joinable())
+        second.join();
+    else if (last - first == 2)
+        makeEntries(first + 1, entries + shards[first].count);
     addresskey::SortKeys(entries, entries + count,
                          [this](std::uint32_t ref) { return KeyAt(ref); });
     return entryBuffer;

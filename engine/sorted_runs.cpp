@@ -101,12 +101,17 @@ SortedRuns::~SortedRuns() = default;
 
 void SortedRuns::Fail(std::u16string_view message) const
 {
-    throw ScratchFailure{FailureText(message, file_ ? file_->Folder() : std::u16string(),
-                                     file_ ? file_->Error() : 0)};
+    if (failure_.empty())
+        failure_ = FailureText(message, file_ ? file_->Folder() : std::u16string(),
+                               file_ ? file_->Error() : 0);
+    throw ScratchFailure{failure_};
 }
 
 void SortedRuns::BeginRun()
 {
+    // After a failure the file is of no use: the next run fails the same way.
+    if (!failure_.empty())
+        throw ScratchFailure{failure_};
     if (!file_) {
         auto file = std::make_unique<os::ScratchFile>();
         const bool created = file->Create();

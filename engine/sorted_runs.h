@@ -68,6 +68,8 @@ private:
     std::string pending_;
     std::uint64_t written_ = 0;
     std::uint64_t keyCount_ = 0;
+    // The first failure, told again by every later run.
+    mutable std::u16string failure_;
 };
 
 } // namespace trelvane
