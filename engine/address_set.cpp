@@ -139,6 +139,12 @@ public:
         return used_ + sizeof(ChunkHeader) + tagBytes_ + maxLengthFieldBytes + keyBytes +
                keyPadding;
     }
+    /// Makes the buffer at least bytes long, if it is shorter, so that keys fit without growing it.
+    void Reserve(std::size_t bytes)
+    {
+        if (bytes > buffer_.size())
+            buffer_.Grow(std::min(bytes, maxArenaBytes));
+    }
     /// Forgets every key but keeps the buffer, whose pages are then reused without new faults.
     void Reset()
     {
@@ -710,7 +716,7 @@ void AddressSet::PrefetchMatch(std::uint32_t hash) const
         shard.arena.Prefetch(static_cast<std::uint32_t>(entry));
 }
 
-void AddressSet::Reserve(std::size_t lines)
+void AddressSet::Reserve(std::size_t lines, std::uint64_t bytes)
 {
     Storage& storage = *storage_;
     // Inserts after a walk make the order stale: its memory is better given to the index.
@@ -728,6 +734,13 @@ void AddressSet::Reserve(std::size_t lines)
             continue;
         shard.GrowIndex(slots);
     }
+    // Each shard's keys take about half the input's bytes, and a tag per line. Growing the
+    // arenas once, before the lines come, spares moving them while both threads fill them.
+    std::uint64_t arenaBytes = bytes / 2 + lines / 2 * (tagged_ ? sizeof(std::uint64_t) : 0);
+    if (memoryLimit_ != 0)
+        arenaBytes = std::min(arenaBytes, memoryLimit_ / 2);
+    for (Shard& shard : storage.shards)
+        shard.arena.Reserve(static_cast<std::size_t>(arenaBytes));
 }
 
 bool AddressSet::Contains(std::u16string_view line) const

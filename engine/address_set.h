@@ -86,7 +86,8 @@ public:
     static std::size_t ShardOf(std::uint32_t hash);
     /// Makes room in the index for about lines more lines at once, instead of growing it step by
     /// step while they come; under a memory limit, only when the index stays well within it.
-    void Reserve(std::size_t lines);
+    /// bytes, the size of the input they come from, sizes the room for their keys the same way.
+    void Reserve(std::size_t lines, std::uint64_t bytes = 0);
     /// Asks for the index entry that inserting a line of this hash reads first. A caller that
     /// asks some lines ahead, then asks PrefetchMatch a few lines later, finds both in cache when
     /// it inserts: a random memory access per line is what limits a big set.

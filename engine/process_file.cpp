@@ -6,6 +6,7 @@
 #include "engine/address_key.h"
 #include "engine/address_line.h"
 #include "engine/batch_hand_off.h"
+#include "engine/os/file.h"
 
 #include <exception>
 #include <mutex>
@@ -326,8 +327,11 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     job.diagnostics.BeginFile(path);
     if (job.removalSink != nullptr)
         job.removalSink->OnFileStarted(path);
-    if (totalLines > 0)
-        target.Reserve(static_cast<std::size_t>(totalLines));
+    if (totalLines > 0) {
+        const std::optional<os::FileIdentity> file = os::IdentityOf(path);
+        target.Reserve(static_cast<std::size_t>(totalLines),
+                       file && file->isRegular ? static_cast<std::uint64_t>(file->size) : 0);
+    }
     Inserter inserter(job, target, path, totalLines, rules, stop);
     // Stops the reading when the job stops, or when inserting failed.
     StopFlag readStop(stop);
