@@ -89,10 +89,12 @@ void ShowFromWorker(const QString& text)
         if (waiting.released)
             return;
         waiting.requests.push_back(request);
+        // Posted under the lock, which the dialog's thread takes before it reads the request:
+        // the copy made here is ordered before that read by this lock, not only by Qt's queue.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [request, text] { OpenWorkerBox(request, text); },
+            Qt::QueuedConnection);
     }
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [request, text] { OpenWorkerBox(request, text); },
-        Qt::QueuedConnection);
     std::unique_lock lock(waiting.mutex);
     waiting.woken.wait(lock, [&request] { return request->done; });
 }
