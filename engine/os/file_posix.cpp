@@ -43,20 +43,12 @@ bool TurnDirectOff(int fd)
 // the rest through the cache. Returns 0 or the errno of the failure.
 int WriteAround(int fd, bool& direct, const char* data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t count = ::write(fd, data, size);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && errno == EINVAL && direct && TurnDirectOff(fd)) {
-            direct = false;
-            continue;
-        }
-        if (count <= 0)
-            return count < 0 ? errno : EIO;
-        data += count;
-        size -= static_cast<std::size_t>(count);
-    }
-    return 0;
+    return WriteAll(fd, data, size, [fd, &direct] {
+        if (!direct || !TurnDirectOff(fd))
+            return false;
+        direct = false;
+        return true;
+    });
 }
 
 FileIdentity IdentityFromStat(const struct stat& info)
