@@ -95,14 +95,14 @@ struct LineBatch
     void Add(const ReadLine& line, const Drop& drop)
     {
         const std::size_t keyOffset = keys.size();
-        if (!drop.dropped)
+        std::uint32_t hash = 0;
+        if (!drop.dropped) {
             AppendKey(line);
-        const std::string_view key(keys.data() + keyOffset, keys.size() - keyOffset);
-        const std::uint32_t hash = drop.dropped ? 0 : AddressSet::HashOf(key);
-        if (!drop.dropped)
+            hash = AddressSet::HashOf(std::string_view(keys).substr(keyOffset));
             shardLines[AddressSet::ShardOf(hash)].push_back(
                 static_cast<std::uint32_t>(lines.size()));
-        lines.push_back({line.number, keyOffset, key.size(), texts.size(),
+        }
+        lines.push_back({line.number, keyOffset, keys.size() - keyOffset, texts.size(),
                          keepTexts ? line.text.size() : 0, drop, hash});
         if (keepTexts)
             texts.append(line.text);
