@@ -788,7 +788,7 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
     std::size_t distinct = 0;
     bool stopped = false;
     const auto goOn = [&] {
-        stopped = ++lines % stopCheckLines == 0 && stop != nullptr && stop->IsRequested();
+        stopped = ++lines % stopCheckLines == 0 && StopRequested(stop);
         return !stopped;
     };
     SortedRuns::VisitRepeat visitRepeat;

@@ -11,11 +11,6 @@
 namespace trelvane {
 namespace {
 
-bool IsStopped(const StopFlag* stop)
-{
-    return stop != nullptr && stop->IsRequested();
-}
-
 /// The number of LF bytes in bytes, eight at a time: each byte of a word of counters counts
 /// the LFs at its place, for up to 255 words, before they are summed.
 std::int64_t CountLf(std::string_view bytes)
@@ -50,7 +45,7 @@ ReadOutcome ReadBlocks(const std::u16string& path, const StopFlag* stop, OnBlock
         return Failed(file.Error());
     const auto block = std::make_unique_for_overwrite<char[]>(readBlockBytes);
     for (;;) {
-        if (IsStopped(stop))
+        if (StopRequested(stop))
             return ReadOutcome{true, 0, true, 0};
         const std::ptrdiff_t count = file.Read(block.get(), readBlockBytes);
         if (count == os::InputFile::noDataYet)

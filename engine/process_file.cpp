@@ -144,11 +144,6 @@ void TellDrop(IRemovalSink& sink, const Drop& drop, std::int64_t number, std::u1
         sink.OnLineDropped(drop.reason, number, text, rules.exclusions->Path(), drop.entryLine);
 }
 
-bool Stopped(const StopFlag* stop)
-{
-    return stop != nullptr && stop->IsRequested();
-}
-
 /// Puts the lines of one shard of batch into target; returns how many were repeats. Stops early
 /// on a stop request.
 std::int64_t InsertShard(AddressSet& target, const LineBatch& batch, std::size_t shard,
@@ -166,7 +161,7 @@ std::int64_t InsertShard(AddressSet& target, const LineBatch& batch, std::size_t
             target.Prefetch(lineAt(ahead).hash);
         if (const std::size_t ahead = at + matchDistance; ahead < indexes.size())
             target.PrefetchMatch(lineAt(ahead).hash);
-        if (Stopped(stop))
+        if (StopRequested(stop))
             return repeats;
         const LineBatch::Line& line = lineAt(at);
         if (!target.InsertKey(batch.Key(line), line.hash))
@@ -221,7 +216,7 @@ private:
         }
         repeats += InsertShard(target_, batch, 1, stop_);
         // The rest of a block read before a stop request is left alone: no count, no report.
-        if (Stopped(stop_))
+        if (StopRequested(stop_))
             return;
         filtered_ += repeats;
         for (const LineBatch::Line& line : batch.lines) {
@@ -244,7 +239,7 @@ private:
             if (const std::size_t ahead = at + matchDistance;
                 ahead < lines.size() && !lines[ahead].drop.dropped)
                 target_.PrefetchMatch(lines[ahead].hash);
-            if (Stopped(stop_))
+            if (StopRequested(stop_))
                 return;
             Settle(lines[at], batch);
         }

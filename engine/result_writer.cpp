@@ -217,7 +217,7 @@ private:
         Report(placed);
     }
 
-    bool Stopped() const { return stop_ != nullptr && stop_->IsRequested(); }
+    bool Stopped() const { return StopRequested(stop_); }
 
     // Encodes the test block and tells the user about entries that cannot be written; false
     // when a stop came meanwhile (the opened file is then removed).

@@ -28,4 +28,10 @@ private:
     const StopFlag* outer_ = nullptr;
 };
 
+/// Whether stop is given and requested; a worker without a flag is never stopped.
+inline bool StopRequested(const StopFlag* stop)
+{
+    return stop != nullptr && stop->IsRequested();
+}
+
 } // namespace trelvane
