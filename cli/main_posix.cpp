@@ -15,5 +15,5 @@ int main(int argc, char** argv)
     std::vector<std::u16string> arguments;
     for (int index = 1; index < argc; ++index)
         arguments.push_back(trelvane::FromSystemBytes(argv[index]));
-    return trelvane::ToolMain(arguments);
+    trelvane::EndTool(trelvane::ToolMain(arguments));
 }

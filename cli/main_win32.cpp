@@ -10,5 +10,5 @@ int wmain(int argc, wchar_t** argv)
     std::vector<std::u16string> arguments;
     for (int index = 1; index < argc; ++index)
         arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[index]));
-    return trelvane::ToolMain(arguments);
+    trelvane::EndTool(trelvane::ToolMain(arguments));
 }

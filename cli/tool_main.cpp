@@ -8,6 +8,9 @@
 #include "cli/joined.h"
 #include "engine/code_page.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace trelvane {
 
 int ToolMain(const std::vector<std::u16string>& arguments)
@@ -27,6 +30,12 @@ int ToolMain(const std::vector<std::u16string>& arguments)
         break;
     }
     return RunJob(options, !options.quiet && StderrIsTerminal());
+}
+
+void EndTool(int status)
+{
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 } // namespace trelvane

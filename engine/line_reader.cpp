@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace trelvane {
 namespace {
@@ -34,28 +37,56 @@ ReadOutcome Failed(int errorNumber)
     return ReadOutcome{false, errorNumber, false, 0};
 }
 
-/// Reads the file at path block by block, handing each block to onBlock, until its end, a
-/// failure or a stop request (checked before every block, and while a pipe has no data yet).
-/// Every byte is read exactly once.
+/// Reads an open file block by block, at most limit bytes, handing each block to onBlock, until
+/// its end, a failure or a stop request (checked before every block, and while a pipe has no data
+/// yet). Every byte is read exactly once.
+template <typename OnBlock>
+ReadOutcome ReadOpenFile(os::InputFile& file, std::uint64_t limit, const StopFlag* stop,
+                         OnBlock&& onBlock)
+{
+    const auto block = std::make_unique_for_overwrite<char[]>(readBlockBytes);
+    for (std::uint64_t left = limit; left != 0;) {
+        if (StopRequested(stop))
+            return ReadOutcome{true, 0, true, 0};
+        const std::ptrdiff_t count =
+            file.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                       readBlockBytes, left)));
+        if (count == os::InputFile::noDataYet)
+            continue;
+        if (count < 0)
+            return Failed(file.Error());
+        if (count == 0)
+            break;
+        left -= static_cast<std::uint64_t>(count);
+        onBlock(std::string_view(block.get(), static_cast<std::size_t>(count)));
+    }
+    return ReadOutcome{};
+}
+
+constexpr std::uint64_t wholeFile = ~std::uint64_t{0};
+
+/// ReadOpenFile of the whole file at path.
 template <typename OnBlock>
 ReadOutcome ReadBlocks(const std::u16string& path, const StopFlag* stop, OnBlock&& onBlock)
 {
     os::InputFile file(path);
     if (!file.IsOpen())
         return Failed(file.Error());
-    const auto block = std::make_unique_for_overwrite<char[]>(readBlockBytes);
-    for (;;) {
-        if (StopRequested(stop))
-            return ReadOutcome{true, 0, true, 0};
-        const std::ptrdiff_t count = file.Read(block.get(), readBlockBytes);
-        if (count == os::InputFile::noDataYet)
-            continue;
-        if (count < 0)
-            return Failed(file.Error());
-        if (count == 0)
-            return ReadOutcome{};
-        onBlock(std::string_view(block.get(), static_cast<std::size_t>(count)));
+    return ReadOpenFile(file, wholeFile, stop, onBlock);
+}
+
+/// Counts the LF bytes of file from offset on.
+LineCount CountFrom(os::InputFile& file, std::uint64_t offset, std::uint64_t limit,
+                    const StopFlag* stop)
+{
+    LineCount count;
+    if (offset != 0 && !file.SeekTo(offset)) {
+        count.outcome = Failed(file.Error());
+        return count;
     }
+    count.outcome = ReadOpenFile(file, limit, stop,
+                                 [&count](std::string_view block) { count.lines += CountLf(block); });
+    return count;
 }
 
 void HandOverLines(LineCutter& cutter, const CodePage& codePage, std::u16string& text,
@@ -140,9 +171,35 @@ ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePag
 
 LineCount CountLines(const std::u16string& path, const StopFlag* stop)
 {
-    LineCount result;
-    result.outcome = ReadBlocks(
-        path, stop, [&result](std::string_view block) { result.lines += CountLf(block); });
+    os::InputFile file(path);
+    if (!file.IsOpen())
+        return {0, Failed(file.Error())};
+    // The count comes before any line is processed: the second half of a big file is counted on
+    // a thread of its own, on the core that would wait otherwise.
+    const std::optional<os::FileIdentity> identity = file.IsRegular() ? file.Identity() : std::nullopt;
+    std::uint64_t half = 0;
+    if (identity && static_cast<std::uint64_t>(identity->size) >= splitCountBytes)
+        half = static_cast<std::uint64_t>(identity->size) / 2;
+    LineCount second;
+    std::thread helper;
+    if (half != 0) {
+        try {
+            helper = std::thread([&] {
+                os::InputFile own(path);
+                second = own.IsOpen() ? CountFrom(own, half, wholeFile, stop)
+                                      : LineCount{0, Failed(own.Error())};
+            });
+        } catch (const std::system_error&) {
+            half = 0;
+        }
+    }
+    LineCount result = CountFrom(file, 0, half != 0 ? half : wholeFile, stop);
+    if (helper.joinable()) {
+        helper.join();
+        result.lines += second.lines;
+        if (result.outcome.ok && !result.outcome.stopped)
+            result.outcome = second.outcome;
+    }
     result.outcome.lines = result.lines;
     return result;
 }

@@ -85,6 +85,9 @@ ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePag
                              const std::function<void(const ReadLine&)>& step,
                              const StopFlag* stop = nullptr);
 
+/// Regular files of at least this many bytes are counted in two halves, on two threads.
+inline constexpr std::uint64_t splitCountBytes = std::uint64_t{8} << 20;
+
 /// The number of LF bytes in the file at path, and how reading it ended.
 struct LineCount
 {

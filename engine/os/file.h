@@ -57,6 +57,9 @@ public:
     /// Reads up to size bytes; returns the count, 0 at the end of the file, -1 on failure, or
     /// noDataYet when a file that is not regular had no data within readWaitMs.
     std::ptrdiff_t Read(char* buffer, std::size_t size);
+    /// Makes the next Read start at offset bytes from the start of a regular file; false on
+    /// failure (errno in Error()).
+    bool SeekTo(std::uint64_t offset);
     /// The identity of the open file; nullopt if it cannot be taken.
     std::optional<FileIdentity> Identity() const;
 

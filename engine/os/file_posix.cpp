@@ -127,6 +127,14 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
     }
 }
 
+bool InputFile::SeekTo(std::uint64_t offset)
+{
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0)
+        return true;
+    error_ = errno;
+    return false;
+}
+
 std::optional<FileIdentity> InputFile::Identity() const
 {
     struct stat info

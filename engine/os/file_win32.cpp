@@ -178,6 +178,14 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size)
     return count;
 }
 
+bool InputFile::SeekTo(std::uint64_t offset)
+{
+    if (_lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) >= 0)
+        return true;
+    error_ = errno;
+    return false;
+}
+
 std::optional<FileIdentity> InputFile::Identity() const
 {
     return IdentityOfHandle(HandleOf(fd_));

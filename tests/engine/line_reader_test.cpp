@@ -187,6 +187,9 @@ TEST_F(ReaderTest, CountLinesCountsLfBytes)
         // Nothing but LFs, past the point where the counter of each byte place would overflow.
         {std::string(8 * 300 + 3, '\n'), 8 * 300 + 3},
         {std::string(5000, 'x') + "\n" + std::string(5000, '\r') + "\n", 2},
+        // Big enough to be counted in two halves, which meet inside a line.
+        {std::string(splitCountBytes + 7, 'y') + "\n" + std::string(splitCountBytes, '\n'),
+         static_cast<std::int64_t>(splitCountBytes) + 1},
     };
     for (const auto& [text, lines] : rows) {
         dir.Write("in.txt", text);
