@@ -1,14 +1,12 @@
 // Sorting the byte keys of AddressSet: each entry carries a 12-byte window of its key, so most
-// steps touch no key; runs of equal windows are sorted again by the windows that follow. Many
-// keys are sorted by two threads: one radix pass splits them into buckets, which the threads
-// share out.
+// steps touch no key; runs of equal windows are sorted again by the windows that follow. Equal
+// keys end up next to each other with equal windows, so dropping repeats compares few keys.
 #pragma once
 
 #include "engine/window_sort.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +14,6 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace trelvane::addresskey {
 
@@ -29,8 +26,6 @@ inline constexpr std::size_t deepestWindow = 192;
 /// Parts of more entries than this get a radix pass first; smaller ones (a few MiB at most) are
 /// sorted by comparisons.
 inline constexpr std::size_t radixSortEntries = std::size_t{1} << 18;
-/// Bits of the digit of the radix pass that splits the work between two threads.
-inline constexpr std::size_t sharedDigitBits = 16;
 /// Runs of equal windows whose deeper windows are read in one go, so that the reads overlap.
 inline constexpr std::size_t runBatch = 64;
 
@@ -203,17 +198,31 @@ void SortByKey(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::size_t
     }
 }
 
-/// Writes the granules of the entries, in order, over the front of the entries' own memory and
-/// returns them there, so that the order takes no memory of its own. Entry i is read before
-/// granule i is written, which lands within entry i / 4.
-inline std::uint32_t* GranulesInPlace(SortEntry* begin, SortEntry* end)
+/// Writes the granules of entries sorted by key to out, each key once: of equal keys, which the
+/// sort puts next to each other with equal windows, the first. Only neighbours with equal windows
+/// are compared whole. Returns how many granules were written.
+template <typename KeyOf>
+std::size_t WriteDistinct(const SortEntry* begin, const SortEntry* end, const KeyOf& keyOf,
+                          std::uint32_t* out)
 {
-    auto* out = reinterpret_cast<unsigned char*>(begin);
-    for (const SortEntry* entry = begin; entry != end; ++entry, out += sizeof(std::uint32_t)) {
-        const std::uint32_t granule = entry->granule;
-        std::memcpy(out, &granule, sizeof granule);
+    std::uint32_t* next = out;
+    for (const SortEntry* entry = begin; entry != end; ++entry) {
+        if (entry != begin && SameWindow(entry[-1], *entry) &&
+            keyOf(entry[-1].granule) == keyOf(entry->granule))
+            continue;
+        *next++ = entry->granule;
     }
-    return reinterpret_cast<std::uint32_t*>(begin);
+    return static_cast<std::size_t>(next - out);
+}
+
+/// Sorts the entries (windows at depth 0) by key and writes their granules to out in that order,
+/// each key once (see WriteDistinct); returns how many were written.
+template <typename KeyOf>
+std::size_t SortDistinct(SortEntry* begin, SortEntry* end, const KeyOf& keyOf, std::uint32_t* out)
+{
+    if (end - begin > 1)
+        SortByKey(begin, end, keyOf, 0);
+    return WriteDistinct(begin, end, keyOf, out);
 }
 
 /// Runs first on a second thread and second on this one; both here if no thread can be had.
@@ -229,199 +238,6 @@ void RunOnTwoThreads(const First& first, const Second& second)
     second();
     if (helper.joinable())
         helper.join();
-}
-
-/// Moves the entries for which isFront holds to the front, each thread taking one half, and
-/// returns the end of that part.
-template <typename IsFront>
-SortEntry* PartitionOnTwoThreads(SortEntry* begin, SortEntry* end, const IsFront& firstIsFront,
-                                 const IsFront& secondIsFront)
-{
-    SortEntry* half = begin + (end - begin) / 2;
-    SortEntry* firstEnd = begin;
-    SortEntry* secondEnd = half;
-    RunOnTwoThreads([&] { firstEnd = PartitionEntries(begin, half, firstIsFront); },
-                    [&] { secondEnd = PartitionEntries(half, end, secondIsFront); });
-    // Front, back, front, back: the inner back part trades places with as many entries at the
-    // end of the inner front part, or the inner front part with the start of the back part.
-    const auto backs = half - firstEnd;
-    const auto fronts = secondEnd - half;
-    SortEntry* other = backs <= fronts ? secondEnd - backs : half;
-    const auto moves = std::min(backs, fronts);
-    const auto split = moves / 2;
-    RunOnTwoThreads([&] { std::swap_ranges(firstEnd, firstEnd + split, other); },
-                    [&] { std::swap_ranges(firstEnd + split, firstEnd + moves, other + split); });
-    return firstEnd + fronts;
-}
-
-/// Entries that a sample for the digit of the shared radix pass takes.
-inline constexpr std::size_t sampleEntries = 4096;
-
-/// Many entries split into buckets by one digit for two threads. A sample of the entries picks
-/// the digit and cuts the digits in two ranges with about as many entries each; the entries of
-/// each range are moved to their own part and counted by digit, on two threads. Then each
-/// thread places the entries of one part in their buckets and sorts its buckets, and then helps
-/// with the other part's buckets.
-template <typename KeyOf> class SharedBuckets
-{
-public:
-    SharedBuckets(SortEntry* begin, SortEntry* end, const KeyOf& keyOf)
-        : begin_(begin), end_(end), keyOf_(keyOf), reference_(*begin),
-          starts_((std::size_t{1} << sharedDigitBits) + 1), next_(starts_.size() - 1)
-    {
-    }
-
-    /// Splits the entries by the digit from the first bit in which the sample differs; when
-    /// some entry differs earlier, splits them again by the digit from there. Returns false,
-    /// without splitting, when all windows are equal.
-    bool Split()
-    {
-        std::size_t from = SampleDifference().FirstBit();
-        if (from == windowBits)
-            from = Difference().FirstBit();
-        if (from == windowBits)
-            return false;
-        const std::size_t differs = SplitAndCount(from);
-        if (differs != from)
-            SplitAndCount(differs);
-        return true;
-    }
-
-    void Sort()
-    {
-        RunOnTwoThreads([this] { Work(parts_[0], parts_[1]); },
-                        [this] { Work(parts_[1], parts_[0]); });
-    }
-
-private:
-    struct Part
-    {
-        std::atomic<std::size_t> nextBucket;
-        std::size_t endBucket;
-        std::atomic<bool> placed{false};
-    };
-
-    /// Calls visit for sampleEntries entries or so, spread over all of them.
-    template <typename Visit> void ForEachSample(const Visit& visit) const
-    {
-        const auto count = static_cast<std::size_t>(end_ - begin_);
-        const std::size_t step = std::max<std::size_t>(count / sampleEntries, 1);
-        for (std::size_t at = 0; at < count; at += step)
-            visit(begin_[at]);
-    }
-
-    WindowDifference SampleDifference() const
-    {
-        WindowDifference difference;
-        ForEachSample([&](const SortEntry& e) {
-            difference.head |= e.head ^ reference_.head;
-            difference.tail |= e.tail ^ reference_.tail;
-        });
-        return difference;
-    }
-
-    WindowDifference Difference() const
-    {
-        SortEntry* half = begin_ + (end_ - begin_) / 2;
-        WindowDifference first;
-        WindowDifference second;
-        RunOnTwoThreads([&] { first = DifferenceFrom(reference_, begin_, half); },
-                        [&] { second = DifferenceFrom(reference_, half, end_); });
-        return {first.head | second.head, first.tail | second.tail};
-    }
-
-    /// The digit that splits the sample in two halves.
-    std::size_t SampleBound() const
-    {
-        std::vector<std::size_t> digits;
-        ForEachSample([&](const SortEntry& e) { digits.push_back(digit_(e)); });
-        const auto middle = digits.begin() + static_cast<std::ptrdiff_t>(digits.size() / 2);
-        std::nth_element(digits.begin(), middle, digits.end());
-        return *middle;
-    }
-
-    /// Moves the entries whose digits (from bit `from` on) are below the sample's middle one to
-    /// the front and counts the entries of each digit; returns the first bit in which the
-    /// entries differ.
-    std::size_t SplitAndCount(std::size_t from)
-    {
-        digit_ = WindowDigit(from, sharedDigitBits);
-        const std::size_t bound = SampleBound();
-        std::fill(starts_.begin(), starts_.end(), 0);
-        std::fill(next_.begin(), next_.end(), 0);
-        // Each thread counts one half, into starts_ (from the second place on) and into next_.
-        WindowDifference first;
-        WindowDifference second;
-        PartitionOnTwoThreads(begin_, end_, CountingFront(bound, starts_.data() + 1, first),
-                              CountingFront(bound, next_.data(), second));
-        for (std::size_t bucket = 0; bucket < next_.size(); ++bucket)
-            starts_[bucket + 1] += next_[bucket];
-        CountsToStarts(starts_);
-        std::copy_n(starts_.begin(), next_.size(), next_.begin());
-        parts_[0].nextBucket = 0;
-        parts_[0].endBucket = bound;
-        parts_[1].nextBucket = bound;
-        parts_[1].endBucket = next_.size();
-        return WindowDifference{first.head | second.head, first.tail | second.tail}.FirstBit();
-    }
-
-    /// Whether an entry's digit is below bound, counting the entries of each digit and
-    /// collecting where their windows differ from the first entry's on the way.
-    auto CountingFront(std::size_t bound, std::size_t* counts, WindowDifference& difference) const
-    {
-        return [this, bound, counts, &difference](const SortEntry& e) {
-            const std::size_t digit = digit_(e);
-            ++counts[digit];
-            difference.head |= e.head ^ reference_.head;
-            difference.tail |= e.tail ^ reference_.tail;
-            return digit < bound;
-        };
-    }
-
-    void Work(Part& own, Part& other)
-    {
-        PlaceInBuckets(begin_, starts_.data(), next_.data(), own.nextBucket, own.endBucket, digit_);
-        own.placed.store(true, std::memory_order_release);
-        SortBuckets(own);
-        // The other part is shared once its entries are in their buckets.
-        if (other.placed.load(std::memory_order_acquire))
-            SortBuckets(other);
-    }
-
-    void SortBuckets(Part& part)
-    {
-        for (std::size_t bucket; (bucket = part.nextBucket++) < part.endBucket;) {
-            SortEntry* from = begin_ + starts_[bucket];
-            SortEntry* to = begin_ + starts_[bucket + 1];
-            if (to - from > 1)
-                SortByKey(from, to, keyOf_, 0);
-        }
-    }
-
-    SortEntry* begin_;
-    SortEntry* end_;
-    const KeyOf& keyOf_;
-    SortEntry reference_;
-    WindowDigit digit_{0, sharedDigitBits};
-    std::vector<std::size_t> starts_;
-    std::vector<std::size_t> next_;
-    std::array<Part, 2> parts_;
-};
-
-/// Sorts the entries (windows at depth 0) by key, on two threads when there are many, and returns
-/// their granules in that order, written over the entries (see GranulesInPlace).
-template <typename KeyOf>
-std::uint32_t* SortKeys(SortEntry* begin, SortEntry* end, const KeyOf& keyOf)
-{
-    if (static_cast<std::size_t>(end - begin) >= parallelSortKeys) {
-        SharedBuckets<KeyOf> buckets(begin, end, keyOf);
-        if (buckets.Split()) {
-            buckets.Sort();
-            return GranulesInPlace(begin, end);
-        }
-    }
-    SortByKey(begin, end, keyOf, 0);
-    return GranulesInPlace(begin, end);
 }
 
 } // namespace trelvane::addresskey

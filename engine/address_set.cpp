@@ -11,15 +11,18 @@
 #include "engine/sorted_runs.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cassert>
 #include <cstring>
 #include <exception>
-#include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace trelvane {
@@ -112,11 +115,9 @@ std::uint32_t HashKey(std::string_view key)
 // The groups of an arena: keys by their first byte, in key order (the empty key first).
 constexpr std::size_t groupCount = 257;
 // A group's keys lie in chunks of its own: small ones first, so that a group of few keys wastes
-// little, then larger ones. The keys of a small arena, which stays in cache anyway, are not
-// grouped.
+// little, then larger ones.
 constexpr std::size_t firstChunkBytes = 256;
 constexpr std::size_t largestChunkBytes = std::size_t{64} << 10;
-constexpr std::size_t groupedArenaBytes = std::size_t{4} << 20;
 
 std::size_t GroupOf(std::string_view key)
 {
@@ -125,8 +126,9 @@ std::size_t GroupOf(std::string_view key)
 
 /// Length-prefixed keys (LEB128 lengths), each after its 8-byte tag when the arena keeps tags,
 /// in one buffer that grows without copying; a key is named by the granule its record starts
-/// on. Keys that start with the same byte are kept together, in chunks of their group, so that a
-/// walk in key order reads one group's memory at a time instead of the whole buffer at random.
+/// on. Keys that start with the same byte are kept together, in chunks of their group, so that
+/// each group can be sorted on its own and a walk in key order reads one group's memory at a time
+/// instead of the whole buffer at random.
 class KeyArena
 {
 public:
@@ -149,8 +151,15 @@ public:
     void Reset()
     {
         used_ = granuleBytes;
-        mixed_ = Group{};
+        largest_ = 0;
         groups_.assign(groups_.size(), Group{});
+    }
+    /// The number of keys in the group that holds most.
+    std::size_t LargestGroup() const { return largest_; }
+    /// The number of keys in group (GroupOf their first byte).
+    std::size_t GroupCount(std::size_t group) const
+    {
+        return groups_.empty() ? 0 : groups_[group].count;
     }
     std::string_view KeyAt(std::uint32_t granule) const;
     /// The tag of the key at granule; 0 when the arena keeps no tags.
@@ -163,8 +172,14 @@ public:
         __builtin_prefetch(start);
         __builtin_prefetch(start + prefetchSpan - 1);
     }
+    /// Calls visit(granule, key) for every key of group.
+    template <typename Visit> void ForEachKeyOf(std::size_t group, Visit visit) const;
     /// Calls visit(granule, key) for every key.
-    template <typename Visit> void ForEachKey(Visit visit) const;
+    template <typename Visit> void ForEachKey(Visit visit) const
+    {
+        for (std::size_t group = 0; group < groups_.size(); ++group)
+            ForEachKeyOf(group, visit);
+    }
 
 private:
     // At the start of every chunk; sizes count the header.
@@ -178,6 +193,7 @@ private:
     {
         std::uint32_t first = 0;   ///< granule of the first chunk, 0 while empty
         std::uint32_t current = 0; ///< granule of the chunk appended to
+        std::size_t count = 0;     ///< keys
     };
 
     const char* Base() const { return static_cast<const char*>(buffer_.data()); }
@@ -191,16 +207,14 @@ private:
         return *reinterpret_cast<const ChunkHeader*>(Base() + granule * granuleBytes);
     }
     std::uint32_t NewChunk(std::size_t capacity);
-    /// The end of the record of the key at granule.
-    std::size_t RecordEnd(std::uint32_t granule) const;
 
     LargeBuffer buffer_;
     std::size_t tagBytes_ = 0;
     // Granule 0 is never used, so index entries (hash, granule) are never 0.
     std::size_t used_ = granuleBytes;
-    // The keys appended while the arena was small, then those of each group.
-    Group mixed_;
+    // Made with the first key.
     std::vector<Group> groups_;
+    std::size_t largest_ = 0;
 };
 
 // Takes capacity bytes at the end of the buffer for a new chunk; returns its granule.
@@ -227,10 +241,10 @@ std::uint32_t KeyArena::Append(std::string_view key, std::uint64_t tag)
     // The padding after the key stays inside the chunk, where it can be read.
     const std::size_t recordBytes = RoundUp(tagBytes_ + lengthBytes + length, granuleBytes);
     const std::size_t needed = recordBytes + keyPadding;
-    const bool grouped = used_ >= groupedArenaBytes;
-    if (grouped && groups_.empty())
+    if (groups_.empty())
         groups_.resize(groupCount);
-    Group& group = grouped ? groups_[GroupOf(key)] : mixed_;
+    Group& group = groups_[GroupOf(key)];
+    largest_ = std::max(largest_, ++group.count);
     ChunkHeader* chunk = group.current != 0 ? HeaderAt(group.current) : nullptr;
     if (chunk == nullptr || chunk->used + needed > chunk->capacity) {
         const std::size_t previous = chunk != nullptr ? chunk->capacity : firstChunkBytes / 2;
@@ -278,43 +292,36 @@ std::uint64_t KeyArena::TagAt(std::uint32_t granule) const
     return tag;
 }
 
-std::size_t KeyArena::RecordEnd(std::uint32_t granule) const
+template <typename Visit> void KeyArena::ForEachKeyOf(std::size_t group, Visit visit) const
 {
-    const std::string_view key = KeyAt(granule);
-    return RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
-}
-
-template <typename Visit> void KeyArena::ForEachKey(Visit visit) const
-{
-    const auto visitGroup = [&](const Group& group) {
-        for (std::uint32_t chunk = group.first; chunk != 0; chunk = HeaderAt(chunk).next) {
-            const std::size_t start = chunk * granuleBytes;
-            const std::size_t end = start + HeaderAt(chunk).used;
-            for (std::size_t at = start + sizeof(ChunkHeader); at < end;
-                 at = RecordEnd(static_cast<std::uint32_t>(at / granuleBytes))) {
-                const auto granule = static_cast<std::uint32_t>(at / granuleBytes);
-                visit(granule, KeyAt(granule));
-            }
+    if (groups_.empty())
+        return;
+    for (std::uint32_t chunk = groups_[group].first; chunk != 0; chunk = HeaderAt(chunk).next) {
+        const std::size_t start = chunk * granuleBytes;
+        const std::size_t end = start + HeaderAt(chunk).used;
+        for (std::size_t at = start + sizeof(ChunkHeader); at < end;) {
+            const auto granule = static_cast<std::uint32_t>(at / granuleBytes);
+            const std::string_view key = KeyAt(granule);
+            visit(granule, key);
+            at = RoundUp(static_cast<std::size_t>(key.data() - Base()) + key.size(), granuleBytes);
         }
-    };
-    visitGroup(mixed_);
-    for (const Group& group : groups_)
-        visitGroup(group);
+    }
 }
 
-// One of the set's two halves by hash: its keys, their count, and the index that finds them.
-// Inserts into different shards touch nothing in common but the runs, so two threads can fill
-// the two at once.
+// One of the set's two halves: its keys, their count, and the index that finds them. InsertKey
+// picks a shard by hash, AppendKey the one with fewer keys; each arena addresses 8 GiB.
 struct Shard
 {
     KeyArena arena;
-    std::size_t count = 0;
+    std::size_t count = 0; ///< keys in the arena, repeats that AppendKey let in included
     // Inserts and resets so far: the set's order and settling are valid for one total.
     std::uint64_t changes = 0;
     // Open addressing with linear probing: the line's hash in the high half of an entry, its
     // key's granule in the low half; 0 is a free slot. Dropped while sorting, rebuilt on demand.
     LargeBuffer index;
     std::size_t slotMask = 0;
+    // The size that Reserve asked for, for when the index is made.
+    std::size_t plannedSlots = 0;
 
     std::uint64_t* Slots() const { return static_cast<std::uint64_t*>(index.data()); }
     struct Probe
@@ -432,12 +439,16 @@ void MergeInPieces(SortedRuns& runs, bool descending, std::size_t readBudget, bo
 struct AddressSet::Storage
 {
     Shard shards[2];
-    // The keys of both shards in ascending order (refs); valid while sortedAt equals Changes().
+    // The distinct keys of both shards in ascending order (refs), orderSize of them; valid while
+    // sortedAt equals Changes().
     LargeBuffer order;
+    std::size_t orderSize = 0;
     std::uint64_t sortedAt = 0;
-    // Runs are written by either shard, one at a time.
-    std::mutex runsMutex;
     SortedRuns runs;
+    // Repeats that AppendKey let in, dropped while writing runs and not yet told by Settle.
+    std::uint64_t runRepeats = 0;
+    // Repeats dropped by the in-memory sort that Settle told already.
+    std::size_t toldRepeats = 0;
     // Set by Settle: distinct is then the number of distinct lines over all runs, while
     // settledAt equals Changes().
     std::uint64_t settledAt = ~std::uint64_t{0};
@@ -457,10 +468,11 @@ struct AddressSet::Storage
     std::u16string_view Decode(std::string_view key);
     bool Insert(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                 std::uint64_t& firstTag, std::uint64_t limit, bool descending);
+    void Append(std::string_view key, std::uint64_t limit, bool descending);
     bool WouldOutgrow(const Shard& shard, std::size_t keyBytes, std::uint64_t limit) const;
     void WriteRun(std::size_t shard, bool descending);
     void WriteRuns(bool descending);
-    LargeBuffer SortedRefs(std::size_t first, std::size_t last);
+    std::size_t SortDistinct(std::size_t first, std::size_t last, LargeBuffer& refs);
     void Sort();
     const std::uint32_t* Order() const { return static_cast<const std::uint32_t*>(order.data()); }
 };
@@ -516,7 +528,7 @@ void Shard::EnsureIndex()
 {
     if (index.data() != nullptr)
         return;
-    NewIndex(std::max(fewestSlots, std::bit_ceil(2 * count + 2)));
+    NewIndex(std::max({fewestSlots, std::bit_ceil(2 * count + 2), plannedSlots}));
     arena.ForEachKey([this](std::uint32_t granule, std::string_view key) {
         Place((std::uint64_t{HashKey(key)} << 32) | granule);
     });
@@ -574,35 +586,45 @@ bool AddressSet::Storage::Insert(std::string_view key, std::uint32_t hash, std::
     return true;
 }
 
+void AddressSet::Storage::Append(std::string_view key, std::uint64_t limit, bool descending)
+{
+    const std::size_t shardIndex = shards[0].count <= shards[1].count ? 0 : 1;
+    Shard& shard = shards[shardIndex];
+    if (limit != 0 && shard.count != 0 && WouldOutgrow(shard, key.size(), limit))
+        WriteRun(shardIndex, descending);
+    shard.arena.Append(key, 0);
+    ++shard.count;
+    ++shard.changes;
+}
+
 // Whether adding a key of keyBytes to shard would take it past its half of limit: its arena,
-// and the larger of its index (old and new while it doubles) and its share of the sort's
-// working memory.
+// and the larger of its index (old and new while it doubles) and what sorting it takes (its
+// order, and sort entries for the largest group on each of two threads).
 bool AddressSet::Storage::WouldOutgrow(const Shard& shard, std::size_t keyBytes,
                                        std::uint64_t limit) const
 {
-    const std::size_t slots = shard.slotMask + 1;
+    const std::size_t slots = shard.index.data() != nullptr ? shard.slotMask + 1 : 0;
     const bool grow = IndexFull(shard.count + 1, slots);
     const std::size_t indexBytes = (grow ? 3 : 1) * slots * sizeof(std::uint64_t);
-    const std::size_t sortBytes = (shard.count + 1) * sortBytesPerKey;
+    const std::size_t sortBytes = (shard.count + 1) * sizeof(std::uint32_t) +
+                                  2 * (shard.arena.LargestGroup() + 1) * sortBytesPerKey;
     return shard.arena.BytesAfter(keyBytes) + std::max(indexBytes, sortBytes) > limit / 2;
 }
 
-// Writes the keys of one shard to the temporary file as one run, in the set's order, and
-// empties that shard for the next lines.
+// Writes the distinct keys of one shard to the temporary file as one run, in the set's order,
+// and empties that shard for the next lines.
 void AddressSet::Storage::WriteRun(std::size_t shard, bool descending)
 {
-    const std::size_t count = shards[shard].count;
-    const LargeBuffer sorted = SortedRefs(shard, shard + 1);
+    LargeBuffer sorted;
+    const std::size_t count = SortDistinct(shard, shard + 1, sorted);
+    runRepeats += shards[shard].count - count;
     const auto* refs = static_cast<const std::uint32_t*>(sorted.data());
-    {
-        const std::lock_guard<std::mutex> lock(runsMutex);
-        runs.BeginRun();
-        for (std::size_t step = 0; step < count; ++step) {
-            const std::uint32_t ref = refs[descending ? count - 1 - step : step];
-            runs.Add(KeyAt(ref), TagAt(ref));
-        }
-        runs.EndRun();
+    runs.BeginRun();
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::uint32_t ref = refs[descending ? count - 1 - step : step];
+        runs.Add(KeyAt(ref), TagAt(ref));
     }
+    runs.EndRun();
     shards[shard].Reset();
 }
 
@@ -615,48 +637,74 @@ void AddressSet::Storage::WriteRuns(bool descending)
     }
 }
 
-// The refs of the keys of shards first to last (excluded) in ascending key order. The sort
-// entries take the first shard's index memory, whose pages are already touched, grown when the
-// index is fuller than one half; the order then takes the entries' memory. The indexes are
-// dropped.
-LargeBuffer AddressSet::Storage::SortedRefs(std::size_t first, std::size_t last)
+// Puts the distinct keys of shards first to last (excluded) in ascending order, as refs in refs;
+// returns how many. Each group of keys (by first byte) is sorted on its own, the largest first,
+// by two threads that take the next group when done, so that sort entries are needed for two
+// groups at a time only. Each group's refs are written at the place they would take with its
+// repeats, then moved together. The indexes are dropped, to give their memory to the sort.
+std::size_t AddressSet::Storage::SortDistinct(std::size_t first, std::size_t last,
+                                              LargeBuffer& refs)
 {
-    std::size_t count = 0;
-    for (std::size_t shard = first; shard < last; ++shard)
-        count += shards[shard].count;
-    LargeBuffer entryBuffer = std::move(shards[first].index);
+    std::array<std::size_t, groupCount> counts{};
+    std::array<std::size_t, groupCount> starts{};
+    std::size_t total = 0;
+    std::size_t largest = 0;
+    for (std::size_t group = 0; group < groupCount; ++group) {
+        for (std::size_t shard = first; shard < last; ++shard)
+            counts[group] += shards[shard].arena.GroupCount(group);
+        starts[group] = total;
+        total += counts[group];
+        largest = std::max(largest, counts[group]);
+    }
     for (std::size_t shard = first; shard < last; ++shard)
         shards[shard].index.Release();
-    entryBuffer.Grow(count * sizeof(addresskey::SortEntry));
-    auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
-    const auto makeEntries = [this](std::size_t shard, addresskey::SortEntry* next) {
-        shards[shard].arena.ForEachKey([&next, shard](std::uint32_t granule, std::string_view key) {
-            *next++ = addresskey::MakeSortEntry(RefOf(shard, granule), key, 0);
-        });
-    };
-    // The second shard's entries are made on a thread of their own, if there is one to be had.
-    std::thread second;
-    if (last - first == 2 && count >= addresskey::parallelSortKeys) {
-        try {
-            second = std::thread(makeEntries, first + 1, entries + shards[first].count);
-        } catch (const std::system_error&) {
+    refs.Allocate(std::max(total, std::size_t{1}) * sizeof(std::uint32_t));
+    auto* out = static_cast<std::uint32_t*>(refs.data());
+    std::array<std::size_t, groupCount> bySize;
+    std::iota(bySize.begin(), bySize.end(), std::size_t{0});
+    std::stable_sort(bySize.begin(), bySize.end(),
+                     [&counts](std::size_t a, std::size_t b) { return counts[a] > counts[b]; });
+    std::array<std::size_t, groupCount> kept{};
+    std::atomic<std::size_t> next{0};
+    const auto keyOf = [this](std::uint32_t ref) { return KeyAt(ref); };
+    const auto sortGroups = [&](LargeBuffer& entryBuffer) {
+        auto* entries = static_cast<addresskey::SortEntry*>(entryBuffer.data());
+        for (std::size_t at; (at = next++) < groupCount && counts[bySize[at]] != 0;) {
+            const std::size_t group = bySize[at];
+            addresskey::SortEntry* end = entries;
+            for (std::size_t shard = first; shard < last; ++shard) {
+                shards[shard].arena.ForEachKeyOf(
+                    group, [&end, shard](std::uint32_t granule, std::string_view key) {
+                        *end++ = addresskey::MakeSortEntry(RefOf(shard, granule), key, 0);
+                    });
+            }
+            kept[group] = addresskey::SortDistinct(entries, end, keyOf, out + starts[group]);
         }
+    };
+    // Each thread's entries are taken before either starts, so that a failure to get them is
+    // told here.
+    LargeBuffer entryBuffers[2];
+    const bool twoThreads = total >= addresskey::parallelSortKeys;
+    for (std::size_t thread = 0; thread < (twoThreads ? 2 : 1); ++thread)
+        entryBuffers[thread].Allocate(std::max(largest, std::size_t{1}) * sortBytesPerKey);
+    if (twoThreads)
+        addresskey::RunOnTwoThreads([&] { sortGroups(entryBuffers[1]); },
+                                    [&] { sortGroups(entryBuffers[0]); });
+    else
+        sortGroups(entryBuffers[0]);
+    std::size_t size = 0;
+    for (std::size_t group = 0; group < groupCount; ++group) {
+        std::memmove(out + size, out + starts[group], kept[group] * sizeof(std::uint32_t));
+        size += kept[group];
     }
-    makeEntries(first, entries);
-    if (second.joinable())
-        second.join();
-    else if (last - first == 2)
-        makeEntries(first + 1, entries + shards[first].count);
-    addresskey::SortKeys(entries, entries + count,
-                         [this](std::uint32_t ref) { return KeyAt(ref); });
-    return entryBuffer;
+    return size;
 }
 
-// Puts the keys of both shards in ascending key order.
+// Puts the distinct keys of both shards in ascending key order.
 void AddressSet::Storage::Sort()
 {
     order.Release();
-    order = SortedRefs(0, 2);
+    orderSize = SortDistinct(0, 2, order);
     sortedAt = Changes();
 }
 
@@ -682,6 +730,11 @@ bool AddressSet::InsertKey(std::string_view key, std::uint32_t hash, std::uint64
     return storage_->Insert(key, hash, tag, firstTag, memoryLimit_, order_ == SetOrder::Descending);
 }
 
+void AddressSet::AppendKey(std::string_view key)
+{
+    storage_->Append(key, memoryLimit_, order_ == SetOrder::Descending);
+}
+
 void AddressSet::KeepTags(bool tagged)
 {
     tagged_ = tagged;
@@ -692,11 +745,6 @@ void AddressSet::KeepTags(bool tagged)
 std::uint32_t AddressSet::HashOf(std::string_view key)
 {
     return HashKey(key);
-}
-
-std::size_t AddressSet::ShardOf(std::uint32_t hash)
-{
-    return ShardOfHash(hash);
 }
 
 void AddressSet::Prefetch(std::uint32_t hash) const
@@ -723,16 +771,18 @@ void AddressSet::Reserve(std::size_t lines, std::uint64_t bytes)
     if (!storage.Sorted())
         storage.order.Release();
     for (Shard& shard : storage.shards) {
-        shard.EnsureIndex();
         // Room for as many keys as lines, most of which lines usually are: repeats leave the
         // index sparser, and a list without repeats grows it once more at the end.
         const std::size_t slots = std::bit_ceil(shard.count + lines / 2 + 1);
         // Under a limit, an index that may never fill is not worth the memory it takes from the
         // keys: runs would be written sooner.
-        if (slots <= shard.slotMask + 1 ||
-            (memoryLimit_ != 0 && slots * sizeof(std::uint64_t) > memoryLimit_ / 8))
+        if (memoryLimit_ != 0 && slots * sizeof(std::uint64_t) > memoryLimit_ / 8)
             continue;
-        shard.GrowIndex(slots);
+        // A set filled by AppendKey never makes its index.
+        if (shard.index.data() == nullptr)
+            shard.plannedSlots = std::max(shard.plannedSlots, slots);
+        else if (slots > shard.slotMask + 1)
+            shard.GrowIndex(slots);
     }
     // Each shard's keys take about half the input's bytes, and a tag per line. Growing the
     // arenas once, before the lines come, spares moving them while both threads fill them.
@@ -759,6 +809,8 @@ std::size_t AddressSet::Size() const
     const Storage& storage = *storage_;
     if (storage.Settled())
         return storage.distinct;
+    if (storage.runs.Empty() && storage.Sorted())
+        return storage.orderSize;
     return storage.Count() + static_cast<std::size_t>(storage.runs.KeyCount());
 }
 
@@ -776,8 +828,17 @@ bool AddressSet::HasRuns() const
 std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat)
 {
     Storage& storage = *storage_;
-    if (storage.runs.Empty() || storage.Settled())
+    if (storage.Settled())
         return 0;
+    if (storage.runs.Empty()) {
+        // The sort drops the repeats that AppendKey let in.
+        if (!storage.Sorted())
+            storage.Sort();
+        storage.distinct = storage.orderSize;
+        storage.settledAt = storage.Changes();
+        const std::size_t repeats = storage.Count() - storage.orderSize;
+        return repeats - std::exchange(storage.toldRepeats, repeats);
+    }
     // The last lines become runs too; the arenas' memory is not needed any more.
     storage.WriteRuns(order_ == SetOrder::Descending);
     for (Shard& shard : storage.shards) {
@@ -809,7 +870,7 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
         return 0;
     storage.distinct = distinct;
     storage.settledAt = storage.Changes();
-    return storage.runs.KeyCount() - distinct;
+    return storage.runs.KeyCount() - distinct + std::exchange(storage.runRepeats, 0);
 }
 
 void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) const
@@ -835,7 +896,7 @@ template <typename Visit> void AddressSet::Walk(const Visit& visit) const
     }
     if (!storage.Sorted())
         storage.Sort();
-    const std::size_t count = storage.Count();
+    const std::size_t count = storage.orderSize;
     const bool descending = order_ == SetOrder::Descending;
     const auto refAt = [&](std::size_t step) {
         return storage.Order()[descending ? count - 1 - step : step];
@@ -890,7 +951,7 @@ void AddressSet::WalkPieces(std::size_t pieceLines, std::size_t slots, const Pre
     }
     if (!storage.Sorted())
         storage.Sort();
-    const std::size_t count = storage.Count();
+    const std::size_t count = storage.orderSize;
     const std::uint32_t* order = storage.Order();
     const KeyArena& first = storage.shards[0].arena;
     const KeyArena& second = storage.shards[1].arena;

@@ -52,9 +52,7 @@ enum class SetOrder
 ///
 /// Two lines are equal when their UTF-16 code units are; lines are ordered by unsigned
 /// code-unit value, a proper prefix first (the order of std::u16string), or the reverse of
-/// that for a descending set. Not safe for use from two threads at once, but for InsertKey,
-/// Prefetch and PrefetchMatch: the set has two shards (ShardOf a line's hash), and one thread
-/// may call them for lines of one shard while another calls them for lines of the other.
+/// that for a descending set. Not safe for use from two threads at once.
 ///
 /// Under a memory limit, a set that would outgrow it writes the lines it holds to a temporary
 /// file as a sorted run and goes on empty; walking it merges the runs. Until Settle, Insert and
@@ -76,16 +74,20 @@ public:
     /// tag stored with it (0 in a set that keeps no tags).
     bool InsertKey(std::string_view key, std::uint32_t hash, std::uint64_t tag,
                    std::uint64_t& firstTag);
+    /// Adds the line of key (EncodeAddressKey) without looking whether the set holds it: the
+    /// fast way to fill a set that is then settled and walked. Repeats are dropped, and counted,
+    /// by Settle or the next walk; until then Size counts them too. A set filled this way takes
+    /// no Insert, InsertKey or Contains until it is cleared.
+    void AppendKey(std::string_view key);
     /// Whether lines carry a tag, a number chosen by the inserter (such as where the line was
     /// read) that the set hands back for repeats and walks; called while the set is empty, it
     /// holds until changed, across Clear. Tags take 8 bytes a line.
     void KeepTags(bool tagged);
     /// The hash under which the set files the line of key.
     static std::uint32_t HashOf(std::string_view key);
-    /// The shard (0 or 1) that holds the lines of hash.
-    static std::size_t ShardOf(std::uint32_t hash);
     /// Makes room in the index for about lines more lines at once, instead of growing it step by
-    /// step while they come; under a memory limit, only when the index stays well within it.
+    /// step while they come (when it is made, for a set that has none yet); under a memory
+    /// limit, only when the index stays well within it.
     /// bytes, the size of the input they come from, sizes the room for their keys the same way.
     void Reserve(std::size_t lines, std::uint64_t bytes = 0);
     /// Asks for the index entry that inserting a line of this hash reads first. A caller that
@@ -97,7 +99,7 @@ public:
     void PrefetchMatch(std::uint32_t hash) const;
     /// Whether the set holds a line equal to line.
     bool Contains(std::u16string_view line) const;
-    /// Number of lines in the set.
+    /// Number of lines in the set (see AppendKey and SetMemoryLimit for when it counts repeats).
     std::size_t Size() const;
     bool Empty() const { return Size() == 0; }
     /// Removes every line and releases the memory and the temporary file they took; the memory
@@ -110,10 +112,11 @@ public:
     bool HasRuns() const;
     /// Receives a line that repeats one of an earlier run: its tag and that of the first one.
     using VisitRepeat = std::function<void(std::u16string_view, std::uint64_t, std::uint64_t)>;
-    /// Ends the inserts into a set that wrote runs: merges them once to count its distinct lines,
-    /// telling repeat (when given) of every line that Insert took as new but that repeats a line
-    /// of an earlier run. Returns the number of such lines; 0 for a set without runs, and when
-    /// stop was requested meanwhile (the set is then not settled).
+    /// Ends the inserts: drops the repeats that AppendKey let in and, for a set that wrote runs,
+    /// merges them once to count its distinct lines, telling repeat (when given) of every line
+    /// that Insert took as new but that repeats a line of an earlier run. Returns the number of
+    /// lines so dropped that no earlier Settle counted; 0 when stop was requested meanwhile (the
+    /// set is then not settled).
     std::uint64_t Settle(const StopFlag* stop, const VisitRepeat& repeat = {});
     /// Calls visit for every line in the set's order until it returns false; the view is valid
     /// only during the call.

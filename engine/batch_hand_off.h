@@ -45,14 +45,6 @@ public:
         filled_.notify_one();
     }
 
-    /// Producer: how many batches sent wait to be received; more than none means the consumer is
-    /// behind.
-    std::size_t Waiting()
-    {
-        std::lock_guard lock(mutex_);
-        return ready_.size();
-    }
-
     /// Producer: no batch follows.
     void Finish()
     {

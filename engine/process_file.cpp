@@ -1,6 +1,5 @@
 // The per-line rules of processing: suffix filter, exclusion, de-duplication. One thread reads,
-// decodes and filters a file's lines while the calling thread puts them into the set; the reading
-// thread takes a share of the inserting when it is ahead.
+// decodes and filters a file's lines while the calling thread puts them into the set.
 #include "engine/process_file.h"
 
 #include "engine/address_key.h"
@@ -9,7 +8,6 @@
 #include "engine/os/file.h"
 
 #include <exception>
-#include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -58,8 +56,8 @@ struct Rules
     }
 };
 
-/// Lines read and judged, with the set's key and hash of each line not dropped, waiting to be
-/// put into the set. The texts are kept only for the removal report.
+/// Lines read and judged, with the set's key of each line not dropped, waiting to be put into the
+/// set. The texts, and the keys' hashes, are kept only for the removal report.
 struct LineBatch
 {
     struct Line
@@ -70,19 +68,13 @@ struct LineBatch
         std::size_t textOffset; ///< of the text in texts
         std::size_t textLength;
         Drop drop;
-        std::uint32_t hash; ///< AddressSet::HashOf the key
+        std::uint32_t hash; ///< AddressSet::HashOf the key, with texts only
     };
 
     bool keepTexts = false;
     std::string keys;
     std::u16string texts;
     std::vector<Line> lines;
-    // The lines not dropped, by the set's shard.
-    std::vector<std::uint32_t> shardLines[2];
-    // Set by the reading thread when it has put the lines of shard 0 into the set itself, with
-    // the number of them that were repeats.
-    bool firstShardDone = false;
-    std::int64_t firstShardRepeats = 0;
 
     std::string_view Key(const Line& line) const
     {
@@ -98,9 +90,8 @@ struct LineBatch
         std::uint32_t hash = 0;
         if (!drop.dropped) {
             AppendKey(line);
-            hash = AddressSet::HashOf(std::string_view(keys).substr(keyOffset));
-            shardLines[AddressSet::ShardOf(hash)].push_back(
-                static_cast<std::uint32_t>(lines.size()));
+            if (keepTexts)
+                hash = AddressSet::HashOf(std::string_view(keys).substr(keyOffset));
         }
         lines.push_back({line.number, keyOffset, keys.size() - keyOffset, texts.size(),
                          keepTexts ? line.text.size() : 0, drop, hash});
@@ -112,10 +103,6 @@ struct LineBatch
         keys.clear();
         texts.clear();
         lines.clear();
-        shardLines[0].clear();
-        shardLines[1].clear();
-        firstShardDone = false;
-        firstShardRepeats = 0;
     }
 
 private:
@@ -144,35 +131,7 @@ void TellDrop(IRemovalSink& sink, const Drop& drop, std::int64_t number, std::u1
         sink.OnLineDropped(drop.reason, number, text, rules.exclusions->Path(), drop.entryLine);
 }
 
-/// Puts the lines of one shard of batch into target; returns how many were repeats. Stops early
-/// on a stop request.
-std::int64_t InsertShard(AddressSet& target, const LineBatch& batch, std::size_t shard,
-                         const StopFlag* stop)
-{
-    const std::vector<std::uint32_t>& indexes = batch.shardLines[shard];
-    const auto lineAt = [&](std::size_t at) -> const LineBatch::Line& {
-        return batch.lines[indexes[at]];
-    };
-    std::int64_t repeats = 0;
-    // The set's memory for a line is asked for some lines before it is inserted: a random
-    // access per line is what limits a big set.
-    for (std::size_t at = 0; at < indexes.size(); ++at) {
-        if (const std::size_t ahead = at + prefetchDistance; ahead < indexes.size())
-            target.Prefetch(lineAt(ahead).hash);
-        if (const std::size_t ahead = at + matchDistance; ahead < indexes.size())
-            target.PrefetchMatch(lineAt(ahead).hash);
-        if (StopRequested(stop))
-            return repeats;
-        const LineBatch::Line& line = lineAt(at);
-        if (!target.InsertKey(batch.Key(line), line.hash))
-            ++repeats;
-    }
-    return repeats;
-}
-
-/// Puts batches of judged lines into the set, in order, with the reports of each line. Without
-/// a removal report, the set's two shards are filled one after the other, and the reading thread
-/// may fill shard 0 of a batch itself (under firstShard) when this thread falls behind.
+/// Puts batches of judged lines into the set, in order, with the reports of each line.
 class Inserter
 {
 public:
@@ -188,41 +147,25 @@ public:
         if (job_.removalSink != nullptr)
             InsertWithReport(batch);
         else
-            InsertByShard(batch);
-    }
-
-    /// Whether the reading thread may fill shard 0 of a batch.
-    bool SharesFirstShard() const { return job_.removalSink == nullptr; }
-    /// Called by the reading thread, before it hands batch over: fills shard 0 of it unless this
-    /// thread is filling that shard right now.
-    void TryInsertFirstShard(LineBatch& batch, const StopFlag* stop)
-    {
-        const std::unique_lock lock(firstShard_, std::try_to_lock);
-        if (!lock.owns_lock())
-            return;
-        batch.firstShardRepeats = InsertShard(target_, batch, 0, stop);
-        batch.firstShardDone = true;
+            AppendAll(batch);
     }
 
     std::int64_t Filtered() const { return filtered_; }
 
 private:
-    void InsertByShard(const LineBatch& batch)
+    // The lines go into the set unchecked: settling it drops and counts the repeats.
+    void AppendAll(const LineBatch& batch)
     {
-        std::int64_t repeats = batch.firstShardRepeats;
-        if (!batch.firstShardDone) {
-            const std::lock_guard lock(firstShard_);
-            repeats += InsertShard(target_, batch, 0, stop_);
-        }
-        repeats += InsertShard(target_, batch, 1, stop_);
-        // The rest of a block read before a stop request is left alone: no count, no report.
+        // A batch read before a stop request is left alone: no count, no report.
         if (StopRequested(stop_))
             return;
-        filtered_ += repeats;
         for (const LineBatch::Line& line : batch.lines) {
-            if (line.drop.dropped)
+            if (line.drop.dropped) {
                 ++filtered_;
-            else if (job_.report != nullptr)
+                continue;
+            }
+            target_.AppendKey(batch.Key(line));
+            if (job_.report != nullptr)
                 job_.report->OnLineProcessed(path_, totalLines_, ReportedCount(line.number));
         }
     }
@@ -269,7 +212,6 @@ private:
     int totalLines_;
     const Rules& rules_;
     const StopFlag* stop_;
-    std::mutex firstShard_;
     std::int64_t filtered_ = 0;
 };
 
@@ -337,12 +279,7 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
     try {
         reader = std::thread([&] {
             try {
-                const auto send = [&](LineBatch* full) {
-                    // While the inserting thread is behind, this one fills shard 0 of the batch.
-                    if (inserter.SharesFirstShard() && handOff.Waiting() != 0)
-                        inserter.TryInsertFirstShard(*full, &readStop);
-                    handOff.Send(full);
-                };
+                const auto send = [&handOff](LineBatch* full) { handOff.Send(full); };
                 outcome.read = ReadBatches(path, job, rules, readStop, send,
                                            [&handOff] { return handOff.Take(); });
             } catch (...) {

@@ -25,8 +25,10 @@ struct FileOutcome
 /// exclusions is given; reloaded by the caller), the hashed list (when given), then into
 /// target. Counts the input findings of every line in job.diagnostics, and tells
 /// job.removalSink, when set, the fate of every line. Adds 1 to
-/// job.filteredCount for every dropped, duplicate or over-long line, and reports every line
-/// that reaches target, new or duplicate, with OnLineProcessed; totalLines 0 means unknown.
+/// job.filteredCount for every dropped or over-long line, and, with a removal sink, for every
+/// duplicate; without one, lines are appended to target unchecked (AddressSet::AppendKey), and
+/// its Settle counts the duplicates. Reports every line that reaches target, new or duplicate,
+/// with OnLineProcessed; totalLines 0 means unknown.
 /// Counts in 64 bits; filteredCount stops at maxReportedCount. Returns how reading ended.
 FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u16string& path,
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop,
