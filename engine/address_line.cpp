@@ -192,13 +192,18 @@ void LowerSuffixInto(std::u16string_view line, std::u16string& out)
 
 } // namespace
 
-bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out)
+bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out,
+                   bool widenAscii)
 {
     // Most lines are ASCII: widened as they stand, after the CR of a CR LF end, which is then
     // their last CR.
     const std::string_view body =
         segment.ends_with('\r') ? segment.substr(0, segment.size() - 1) : segment;
     if (IsPlainAscii(body)) {
+        if (!widenAscii) {
+            out.clear();
+            return true;
+        }
         out.resize(body.size());
         for (std::size_t i = 0; i < body.size(); ++i)
             out[i] = static_cast<unsigned char>(body[i]);

@@ -14,8 +14,9 @@ namespace trelvane {
 /// the text ends at the first zero byte, is decoded with codePage, then loses its last LF and
 /// then its last CR, wherever they stand. Nothing else changes. Reuses out's storage. Returns
 /// whether the line was plain ASCII: then out holds the segment's bytes, one unit each, less a
-/// final CR.
-bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out);
+/// final CR, or nothing when widenAscii is false (for callers that read such a line's bytes).
+bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out,
+                   bool widenAscii = true);
 
 /// The text after the first "@" of line, with A-Z lowered (after removing the last LF, then the
 /// last CR, as NormaliseLine does); empty when line holds no "@".

@@ -102,14 +102,18 @@ void InputDiagnostics::OnLine(const ReadLine& line)
     (crLf ? sawCrLf_ : sawLf_) = true;
     if (line.number == 1 && StartsWithByteOrderMark(line.bytes))
         Note(DiagnosticKind::ByteOrderMark, *path_, 1);
-    const std::u16string_view text = line.text;
-    if (text.empty())
-        return;
-    if (IsBlankUnit(text.front()) || IsBlankUnit(text.back()))
-        Note(DiagnosticKind::Blanks, *path_, line.number);
     // An ASCII line's bytes are its units, and hold no escape: half as many words to look at.
+    const std::string_view body = line.ascii ? line.AsciiBody() : std::string_view();
+    const std::size_t length = line.ascii ? body.size() : line.text.size();
+    if (length == 0)
+        return;
+    const auto unitAt = [&](std::size_t at) {
+        return line.ascii ? static_cast<char16_t>(body[at]) : line.text[at];
+    };
+    if (IsBlankUnit(unitAt(0)) || IsBlankUnit(unitAt(length - 1)))
+        Note(DiagnosticKind::Blanks, *path_, line.number);
     const UnitCounts counts =
-        line.ascii ? UnitCounts{CountAtSigns(line.bytes), false} : CountUnits(text);
+        line.ascii ? UnitCounts{CountAtSigns(body), false} : CountUnits(line.text);
     if (counts.atSigns != 1)
         Note(DiagnosticKind::AtSigns, *path_, line.number);
     if (counts.escaped)

@@ -89,15 +89,15 @@ LineCount CountFrom(os::InputFile& file, std::uint64_t offset, std::uint64_t lim
     return count;
 }
 
-void HandOverLines(LineCutter& cutter, const CodePage& codePage, std::u16string& text,
-                   const std::function<void(const ReadLine&)>& step)
+void HandOverLines(LineCutter& cutter, const CodePage& codePage, bool widenAscii,
+                   std::u16string& text, const std::function<void(const ReadLine&)>& step)
 {
     CutLine cut;
     ReadLine line;
     while (cutter.Next(cut)) {
         if (cut.overLong)
             text.clear();
-        line.ascii = !cut.overLong && NormaliseLine(cut.bytes, codePage, text);
+        line.ascii = !cut.overLong && NormaliseLine(cut.bytes, codePage, text, widenAscii);
         line.number = cut.number;
         line.text = text;
         line.bytes = cut.bytes;
@@ -157,13 +157,14 @@ bool LineCutter::Carry(std::string_view piece)
 }
 
 ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePage,
-                             const std::function<void(const ReadLine&)>& step, const StopFlag* stop)
+                             const std::function<void(const ReadLine&)>& step, const StopFlag* stop,
+                             bool widenAscii)
 {
     LineCutter cutter;
     std::u16string text;
     ReadOutcome outcome = ReadBlocks(path, stop, [&](std::string_view block) {
         cutter.Feed(block);
-        HandOverLines(cutter, codePage, text, step);
+        HandOverLines(cutter, codePage, widenAscii, text, step);
     });
     outcome.lines = cutter.Lines();
     return outcome;

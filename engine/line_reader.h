@@ -21,13 +21,21 @@ inline constexpr std::size_t readBlockBytes = 256 * 1024;
 /// One line handed over by the reader.
 struct ReadLine
 {
-    std::int64_t number = 0;  ///< number of the line in its file, from 1
-    std::u16string_view text; ///< the address line; empty when overLong; valid during the call
-    std::string_view bytes;   ///< the line's bytes without its LF; empty when overLong
-    bool overLong = false;    ///< the line was longer than maxLineBytes and is not given
-    /// The line is ASCII without zero, LF or CR but a final CR: text is bytes, one unit a byte,
-    /// less that CR.
+    std::int64_t number = 0; ///< number of the line in its file, from 1
+    /// The address line; empty when overLong, and for an ASCII line when the reader was asked to
+    /// leave such lines as bytes. Valid during the call.
+    std::u16string_view text;
+    std::string_view bytes; ///< the line's bytes without its LF; empty when overLong
+    bool overLong = false;  ///< the line was longer than maxLineBytes and is not given
+    /// The line is ASCII without zero, LF or CR but a final CR: its text is AsciiBody, one unit
+    /// a byte.
     bool ascii = false;
+
+    /// An ASCII line's bytes less a final CR.
+    std::string_view AsciiBody() const
+    {
+        return bytes.ends_with('\r') ? bytes.substr(0, bytes.size() - 1) : bytes;
+    }
 };
 
 /// How reading a file ended.
@@ -78,12 +86,13 @@ private:
 };
 
 /// Calls step for every LF-ended line of the file at path, in file order, decoded with
-/// codePage and normalised; bytes after the last LF are not a line. Streams the file with
-/// memory bounded by one block and the longest kept line. Stops at a failed open or read
-/// (reported in the outcome, no further lines) or when stop is requested (checked per block).
+/// codePage and normalised; bytes after the last LF are not a line. Without widenAscii, ASCII
+/// lines are given as bytes only (see ReadLine::text). Streams the file with memory bounded by
+/// one block and the longest kept line. Stops at a failed open or read (reported in the outcome,
+/// no further lines) or when stop is requested (checked per block).
 ReadOutcome ReadAddressLines(const std::u16string& path, const CodePage& codePage,
                              const std::function<void(const ReadLine&)>& step,
-                             const StopFlag* stop = nullptr);
+                             const StopFlag* stop = nullptr, bool widenAscii = true);
 
 /// Regular files of at least this many bytes are counted in two halves, on two threads.
 inline constexpr std::uint64_t splitCountBytes = std::uint64_t{8} << 20;

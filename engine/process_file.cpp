@@ -110,7 +110,7 @@ private:
     {
         // An ASCII line's key is its own bytes.
         if (line.ascii) {
-            keys.append(line.bytes.substr(0, line.text.size()));
+            keys.append(line.AsciiBody());
             return;
         }
         const std::size_t offset = keys.size();
@@ -222,8 +222,12 @@ template <typename Send, typename Take>
 ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const Rules& rules,
                         const StopFlag& stop, Send&& send, Take&& take)
 {
-    // The texts of the lines are needed only for the removal report.
-    const auto next = [&take, keepTexts = job.removalSink != nullptr] {
+    // The texts of the lines are needed only for the removal report, and those of ASCII lines
+    // only for it and the rules that look at the text.
+    const bool keepTexts = job.removalSink != nullptr;
+    const bool widenAscii = keepTexts || rules.deleteSuffixes != nullptr ||
+                            rules.exclusions != nullptr || rules.hashed != nullptr;
+    const auto next = [&take, keepTexts] {
         LineBatch* batch = take();
         if (batch != nullptr)
             batch->keepTexts = keepTexts;
@@ -242,7 +246,7 @@ ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const
                 batch = next();
             }
         },
-        &stop);
+        &stop, widenAscii);
     if (batch != nullptr && !batch->lines.empty())
         send(batch);
     return outcome;
