@@ -7,6 +7,7 @@
 #include "engine/batch_hand_off.h"
 #include "engine/os/file.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -31,33 +32,68 @@ struct Drop
     std::int64_t entryLine = 0;   ///< the matching line of the exclusion file
 };
 
-/// The job's rules as they apply to one file.
-struct Rules
+/// The text of an ASCII line given as bytes, widened into scratch.
+std::u16string_view Widened(std::string_view bytes, std::u16string& scratch)
 {
-    SuffixLookup* deleteSuffixes = nullptr; ///< used by the reading thread only
-    const JobExclusions* exclusions = nullptr;
-    const HashedExclusions* hashed = nullptr;
+    if (scratch.size() < bytes.size())
+        scratch.resize(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), scratch.begin());
+    return std::u16string_view(scratch).substr(0, bytes.size());
+}
 
-    Drop Judge(const ReadLine& line) const
+/// The job's rules as they apply to one file, for one thread.
+class Rules
+{
+public:
+    Rules(const AddressJobRecord& job, const JobExclusions* exclusions,
+          const HashedExclusions* hashed)
+        : exclusions_(job.useExclusionFile ? exclusions : nullptr), hashed_(hashed)
+    {
+        if (job.deleteSuffixes)
+            deleteSuffixes_.emplace(job.deleteSuffixList);
+    }
+
+    /// Whether any rule looks at the lines' texts.
+    bool Any() const { return deleteSuffixes_ || exclusions_ != nullptr || hashed_ != nullptr; }
+    const JobExclusions& Exclusions() const { return *exclusions_; }
+    const HashedExclusions& Hashed() const { return *hashed_; }
+
+    Drop Judge(const ReadLine& line)
     {
         if (line.overLong)
             return {true, RemovalReason::OverLong};
-        if (deleteSuffixes != nullptr && deleteSuffixes->Holds(line.text))
+        if (!Any())
+            return {};
+        return Judge(line.ascii && line.text.empty() ? Widened(line.AsciiBody(), scratch_)
+                                                     : line.text);
+    }
+
+    /// Judges the text of a line that is not over-long.
+    Drop Judge(std::u16string_view text)
+    {
+        if (deleteSuffixes_ && deleteSuffixes_->Holds(text))
             return {true, RemovalReason::DeletedSuffix};
-        if (exclusions != nullptr) {
-            if (const std::int64_t entry = exclusions->EntryLine(line.text); entry != 0)
+        if (exclusions_ != nullptr) {
+            if (const std::int64_t entry = exclusions_->EntryLine(text); entry != 0)
                 return {true, RemovalReason::Excluded, 0, entry};
         }
-        if (hashed != nullptr) {
-            if (const std::int64_t entry = hashed->Match(line.text); entry != 0)
+        if (hashed_ != nullptr) {
+            if (const std::int64_t entry = hashed_->Match(text); entry != 0)
                 return {true, RemovalReason::Excluded, entry};
         }
         return {};
     }
+
+private:
+    std::optional<SuffixLookup> deleteSuffixes_;
+    const JobExclusions* exclusions_;
+    const HashedExclusions* hashed_;
+    std::u16string scratch_;
 };
 
 /// Lines read and judged, with the set's key of each line not dropped, waiting to be put into the
-/// set. The texts, and the keys' hashes, are kept only for the removal report.
+/// set. The texts, and the keys' hashes, are kept only for the removal report and for the lines
+/// left to the inserting thread to judge.
 struct LineBatch
 {
     struct Line
@@ -69,6 +105,8 @@ struct LineBatch
         std::size_t textLength;
         Drop drop;
         std::uint32_t hash; ///< AddressSet::HashOf the key, with texts only
+        bool ascii;         ///< the key is the line's text, as bytes
+        bool unjudged;      ///< the rules are still to be applied (see JudgeRest)
     };
 
     bool keepTexts = false;
@@ -84,7 +122,8 @@ struct LineBatch
     {
         return {texts.data() + line.textOffset, line.textLength};
     }
-    void Add(const ReadLine& line, const Drop& drop)
+    /// Adds line, dropped or not by drop, or left unjudged.
+    void Add(const ReadLine& line, const Drop& drop, bool unjudged)
     {
         const std::size_t keyOffset = keys.size();
         std::uint32_t hash = 0;
@@ -93,10 +132,21 @@ struct LineBatch
             if (keepTexts)
                 hash = AddressSet::HashOf(std::string_view(keys).substr(keyOffset));
         }
+        const bool keepText = keepTexts || (unjudged && !line.ascii);
         lines.push_back({line.number, keyOffset, keys.size() - keyOffset, texts.size(),
-                         keepTexts ? line.text.size() : 0, drop, hash});
-        if (keepTexts)
+                         keepText ? line.text.size() : 0, drop, hash, line.ascii, unjudged});
+        if (keepText)
             texts.append(line.text);
+    }
+    /// Applies rules to the lines left unjudged.
+    void JudgeRest(Rules& rules, std::u16string& scratch)
+    {
+        for (Line& line : lines) {
+            if (!line.unjudged)
+                continue;
+            line.drop = rules.Judge(line.ascii ? Widened(Key(line), scratch) : Text(line));
+            line.unjudged = false;
+        }
     }
     void Clear()
     {
@@ -126,9 +176,9 @@ void TellDrop(IRemovalSink& sink, const Drop& drop, std::int64_t number, std::u1
     if (drop.reason != RemovalReason::Excluded)
         sink.OnLineDropped(drop.reason, number, text);
     else if (drop.hashedEntry != 0)
-        sink.OnLineDropped(drop.reason, number, text, rules.hashed->Path(), drop.hashedEntry);
+        sink.OnLineDropped(drop.reason, number, text, rules.Hashed().Path(), drop.hashedEntry);
     else
-        sink.OnLineDropped(drop.reason, number, text, rules.exclusions->Path(), drop.entryLine);
+        sink.OnLineDropped(drop.reason, number, text, rules.Exclusions().Path(), drop.entryLine);
 }
 
 /// Puts batches of judged lines into the set, in order, with the reports of each line.
@@ -136,14 +186,15 @@ class Inserter
 {
 public:
     Inserter(AddressJobRecord& job, AddressSet& target, const std::u16string& path, int totalLines,
-             const Rules& rules, const StopFlag* stop)
+             Rules& rules, const StopFlag* stop)
         : job_(job), target_(target), path_(path), totalLines_(totalLines), rules_(rules),
           stop_(stop)
     {
     }
 
-    void Insert(const LineBatch& batch)
+    void Insert(LineBatch& batch)
     {
+        batch.JudgeRest(rules_, scratch_);
         if (job_.removalSink != nullptr)
             InsertWithReport(batch);
         else
@@ -210,23 +261,24 @@ private:
     AddressSet& target_;
     const std::u16string& path_;
     int totalLines_;
-    const Rules& rules_;
+    Rules& rules_;
+    std::u16string scratch_;
     const StopFlag* stop_;
     std::int64_t filtered_ = 0;
 };
 
-/// Reads the file at path into batches: each line counted in the diagnostics, judged and hashed.
-/// send(batch) hands over a full batch, and the last one if it holds lines; take() gives the next
-/// batch to fill, or nullptr to end early.
+/// Reads the file at path into batches: each line counted in the diagnostics and judged, or with
+/// shareJudging every other line left to the inserting thread to judge. send(batch) hands over a
+/// full batch, and the last one if it holds lines; take() gives the next batch to fill, or
+/// nullptr to end early.
 template <typename Send, typename Take>
-ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const Rules& rules,
-                        const StopFlag& stop, Send&& send, Take&& take)
+ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, Rules& rules,
+                        bool shareJudging, const StopFlag& stop, Send&& send, Take&& take)
 {
-    // The texts of the lines are needed only for the removal report, and those of ASCII lines
-    // only for it and the rules that look at the text.
+    // The texts of ASCII lines are needed whole only for the removal report; the rules widen
+    // those they judge.
     const bool keepTexts = job.removalSink != nullptr;
-    const bool widenAscii = keepTexts || rules.deleteSuffixes != nullptr ||
-                            rules.exclusions != nullptr || rules.hashed != nullptr;
+    shareJudging = shareJudging && rules.Any();
     const auto next = [&take, keepTexts] {
         LineBatch* batch = take();
         if (batch != nullptr)
@@ -240,13 +292,14 @@ ReadOutcome ReadBatches(const std::u16string& path, AddressJobRecord& job, const
             if (batch == nullptr)
                 return;
             job.diagnostics.OnLine(line);
-            batch->Add(line, rules.Judge(line));
+            const bool leave = shareJudging && !line.overLong && batch->lines.size() % 2 == 1;
+            batch->Add(line, leave ? Drop{} : rules.Judge(line), leave);
             if (batch->lines.size() == linesPerBatch) {
                 send(batch);
                 batch = next();
             }
         },
-        &stop, widenAscii);
+        &stop, keepTexts);
     if (batch != nullptr && !batch->lines.empty())
         send(batch);
     return outcome;
@@ -258,13 +311,9 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
                         int totalLines, const JobExclusions* exclusions, const StopFlag* stop,
                         const HashedExclusions* hashed)
 {
-    std::optional<SuffixLookup> deleteSuffixes;
-    if (job.deleteSuffixes)
-        deleteSuffixes.emplace(job.deleteSuffixList);
-    Rules rules;
-    rules.deleteSuffixes = deleteSuffixes ? &*deleteSuffixes : nullptr;
-    rules.exclusions = job.useExclusionFile ? exclusions : nullptr;
-    rules.hashed = hashed;
+    // The rules' cost is shared by the two threads, each with rules of its own.
+    Rules readingRules(job, exclusions, hashed);
+    Rules insertingRules(job, exclusions, hashed);
     job.diagnostics.BeginFile(path);
     if (job.removalSink != nullptr)
         job.removalSink->OnFileStarted(path);
@@ -273,7 +322,7 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
         target.Reserve(static_cast<std::size_t>(totalLines),
                        file && file->isRegular ? static_cast<std::uint64_t>(file->size) : 0);
     }
-    Inserter inserter(job, target, path, totalLines, rules, stop);
+    Inserter inserter(job, target, path, totalLines, insertingRules, stop);
     // Stops the reading when the job stops, or when inserting failed.
     StopFlag readStop(stop);
     BatchHandOff<LineBatch> handOff(batchCount);
@@ -284,7 +333,7 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
         reader = std::thread([&] {
             try {
                 const auto send = [&handOff](LineBatch* full) { handOff.Send(full); };
-                outcome.read = ReadBatches(path, job, rules, readStop, send,
+                outcome.read = ReadBatches(path, job, readingRules, true, readStop, send,
                                            [&handOff] { return handOff.Take(); });
             } catch (...) {
                 readFailure = std::current_exception();
@@ -295,7 +344,7 @@ FileOutcome ProcessFile(AddressJobRecord& job, AddressSet& target, const std::u1
         // No second thread to be had: read and insert by turns.
         LineBatch batch;
         outcome.read = ReadBatches(
-            path, job, rules, readStop,
+            path, job, readingRules, false, readStop,
             [&inserter](LineBatch* full) {
                 inserter.Insert(*full);
                 full->Clear();

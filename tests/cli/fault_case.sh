@@ -81,13 +81,14 @@ signal_in_processing() {
 }
 
 # Stops a job with signal $1 once its first temporary output file exists; further arguments
-# go to the tool.
+# go to the tool. Volumes of ten lines make the output stage last seconds, so that the signal
+# comes well before its end however late the polling sees that file.
 signal_in_output() {
     local signal=$1
     shift
     earlier_run out
     addresses 300000 > input.txt
-    "$cli" -q "$@" --split 100 -o out/out.txt input.txt 2> stderr &
+    "$cli" -q "$@" --split 10 -o out/out.txt input.txt 2> stderr &
     local pid=$!
     local waited=0
     until compgen -G 'out/.out.txt*.tmp' > /dev/null; do
