@@ -65,10 +65,14 @@ TEST_F(ProcessFileTest, SuffixFilterMatchesLoweredWholeSuffix)
 {
     job.deleteSuffixes = true;
     job.deleteSuffixList = {u"b.example", u"C.Example"};
-    Process("in.txt", "x@B.Example\r\ny@mail.b.example\nz@b.example.org\nw@C.Example\nnoat\n\n");
+    // Every other line is judged on the inserting thread: ASCII and other lines on both.
+    Process("in.txt", "x@B.Example\r\n" + ToSystemBytes(u"\u00E9@b.example\n") +
+                          "y@mail.b.example\n" + ToSystemBytes(u"\u00E9@keep\n") +
+                          "z@b.example.org\nw@C.Example\nnoat\n\n");
     EXPECT_EQ(test::LinesOf(job.ascendingSet),
-              (Lines{u"", u"noat", u"w@C.Example", u"y@mail.b.example", u"z@b.example.org"}));
-    EXPECT_EQ(Filtered(), 1);
+              (Lines{u"", u"noat", u"w@C.Example", u"y@mail.b.example", u"z@b.example.org",
+                     u"\u00E9@keep"}));
+    EXPECT_EQ(Filtered(), 2);
 }
 
 TEST_F(ProcessFileTest, EmptySuffixEntryDropsLinesWithoutSuffix)
