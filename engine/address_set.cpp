@@ -449,10 +449,10 @@ struct AddressSet::Storage
     std::size_t orderSize = 0;
     std::uint64_t sortedAt = 0;
     SortedRuns runs;
-    // Repeats that AppendKey let in, dropped while writing runs and not yet told by Settle.
+    // Repeats that AppendKey let in and writing runs dropped.
     std::uint64_t runRepeats = 0;
-    // Repeats dropped by the in-memory sort that Settle told already.
-    std::size_t toldRepeats = 0;
+    // Repeats that Settle told so far.
+    std::uint64_t toldRepeats = 0;
     // Set by Settle: distinct is then the number of distinct lines over all runs, while
     // settledAt equals Changes().
     std::uint64_t settledAt = ~std::uint64_t{0};
@@ -840,7 +840,7 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
             storage.Sort();
         storage.distinct = storage.orderSize;
         storage.settledAt = storage.Changes();
-        const std::size_t repeats = storage.Count() - storage.orderSize;
+        const std::uint64_t repeats = storage.Count() - storage.orderSize;
         return repeats - std::exchange(storage.toldRepeats, repeats);
     }
     // The last lines become runs too; the arenas' memory is not needed any more.
@@ -874,7 +874,8 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
         return 0;
     storage.distinct = distinct;
     storage.settledAt = storage.Changes();
-    return storage.runs.KeyCount() - distinct + std::exchange(storage.runRepeats, 0);
+    const std::uint64_t repeats = storage.runs.KeyCount() - distinct + storage.runRepeats;
+    return repeats - std::exchange(storage.toldRepeats, repeats);
 }
 
 void AddressSet::ForEach(const std::function<bool(std::u16string_view)>& visit) const

@@ -1,6 +1,8 @@
 // Tests of AddressSet: code-unit order in both directions, de-duplication, growth and reuse.
 #include "engine/address_set.h"
 
+#include "engine/address_key.h"
+
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -249,6 +251,48 @@ TEST(AddressSet, UnderATinyMemoryLimitMergesItsRunsLikeStdSet)
             set.Clear();
             EXPECT_FALSE(set.HasRuns());
             EXPECT_TRUE(test::LinesOf(set).empty());
+        }
+    }
+}
+
+// Lines added unchecked keep their repeats until the set is settled, in memory and in runs;
+// then the set is that of the distinct lines, and Settle counts every repeat once.
+TEST(AddressSet, AppendedLinesLoseTheirRepeatsWhenSettled)
+{
+    const auto append = [](AddressSet& set, const std::u16string& line) {
+        std::string key(3 * line.size(), '\0');
+        key.resize(EncodeAddressKey(line, key.data()));
+        set.AppendKey(key);
+    };
+    const std::u16string longLine(300, u'x'); // past the deepest window of the sort
+    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{4096}}) {
+        for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
+            SCOPED_TRACE(testing::Message()
+                         << limit << (order == SetOrder::Ascending ? " asc" : " desc"));
+            std::mt19937 random(11);
+            AddressSet set(order);
+            set.SetMemoryLimit(limit);
+            std::set<std::u16string> reference;
+            std::uint64_t settled = 0;
+            for (int i = 0; i < 8000; ++i) {
+                const std::u16string line =
+                    i % 1000 == 0 ? longLine + static_cast<char16_t>(u'a' + i % 3)
+                                  : RandomLine(random);
+                reference.insert(line);
+                append(set, line);
+                if (i == 5000) { // a settle half-way counts the repeats so far, once
+                    settled += set.Settle(nullptr);
+                    ASSERT_EQ(set.Size(), reference.size());
+                }
+            }
+            EXPECT_EQ(limit != 0, set.HasRuns());
+            settled += set.Settle(nullptr);
+            EXPECT_EQ(set.Settle(nullptr), 0u);
+            EXPECT_EQ(settled, 8000 - reference.size());
+            EXPECT_EQ(set.Size(), reference.size());
+            const Lines expected(reference.begin(), reference.end());
+            EXPECT_EQ(test::LinesOf(set),
+                      order == SetOrder::Ascending ? expected : Reversed(expected));
         }
     }
 }
