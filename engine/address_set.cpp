@@ -1,6 +1,7 @@
-// The ordered set of address lines: byte keys in one growing arena, a hash index for
-// de-duplication, and a sort (on two threads) on the first walk after inserts. Under a memory
-// limit, full arenas go to a temporary file as sorted runs, merged when the set is walked.
+// The ordered set of address lines: byte keys in arenas grouped by first byte, a hash index for
+// inserts that must know at once whether a line is new, and a sort of each group (on two
+// threads) that also drops the repeats of lines appended unchecked. Under a memory limit, full
+// arenas go to a temporary file as sorted runs, merged when the set is walked.
 #include "engine/address_set.h"
 
 #include "engine/address_key.h"
