@@ -48,9 +48,8 @@ ReadOutcome ReadOpenFile(os::InputFile& file, std::uint64_t limit, const StopFla
     for (std::uint64_t left = limit; left != 0;) {
         if (StopRequested(stop))
             return ReadOutcome{true, 0, true, 0};
-        const std::ptrdiff_t count =
-            file.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
-                                       readBlockBytes, left)));
+        const std::ptrdiff_t count = file.Read(
+            block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(readBlockBytes, left)));
         if (count == os::InputFile::noDataYet)
             continue;
         if (count < 0)
@@ -84,8 +83,8 @@ LineCount CountFrom(os::InputFile& file, std::uint64_t offset, std::uint64_t lim
         count.outcome = Failed(file.Error());
         return count;
     }
-    count.outcome = ReadOpenFile(file, limit, stop,
-                                 [&count](std::string_view block) { count.lines += CountLf(block); });
+    count.outcome = ReadOpenFile(
+        file, limit, stop, [&count](std::string_view block) { count.lines += CountLf(block); });
     return count;
 }
 
@@ -177,7 +176,8 @@ LineCount CountLines(const std::u16string& path, const StopFlag* stop)
         return {0, Failed(file.Error())};
     // The count comes before any line is processed: the second half of a big file is counted on
     // a thread of its own, on the core that would wait otherwise.
-    const std::optional<os::FileIdentity> identity = file.IsRegular() ? file.Identity() : std::nullopt;
+    const std::optional<os::FileIdentity> identity =
+        file.IsRegular() ? file.Identity() : std::nullopt;
     std::uint64_t half = 0;
     if (identity && static_cast<std::uint64_t>(identity->size) >= splitCountBytes)
         half = static_cast<std::uint64_t>(identity->size) / 2;

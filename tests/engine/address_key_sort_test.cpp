@@ -62,8 +62,8 @@ std::vector<std::string> SortedDistinct(const std::vector<std::string>& keys,
     for (std::uint32_t granule = 0; granule < keys.size(); ++granule)
         entries.push_back(addresskey::MakeSortEntry(granule, keyOf(granule), 0));
     granules.resize(keys.size());
-    granules.resize(addresskey::SortDistinct(entries.data(), entries.data() + entries.size(),
-                                             keyOf, granules.data()));
+    granules.resize(addresskey::SortDistinct(entries.data(), entries.data() + entries.size(), keyOf,
+                                             granules.data()));
     std::vector<std::string> sorted;
     for (const std::uint32_t granule : granules)
         sorted.push_back(keys.at(granule));
@@ -74,11 +74,7 @@ TEST(AddressKeySort, OrdersKeysLikeStdSortOfTheirStrings)
 {
     const std::string highBytes = "\xc3\xa9\xff\x80";
     const std::vector<SortCase> cases = {
-        {"few keys",
-         3000,
-         {"", "x", std::string(13, 'x'), std::string(30, 's'), highBytes},
-         6,
-         ""},
+        {"few keys", 3000, {"", "x", std::string(13, 'x'), std::string(30, 's'), highBytes}, 6, ""},
         {"many keys, long shared prefixes",
          70000,
          {"", std::string(13, 'x'), std::string(30, 's'), std::string(250, 'L'), highBytes},

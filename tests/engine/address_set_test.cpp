@@ -275,9 +275,9 @@ TEST(AddressSet, AppendedLinesLoseTheirRepeatsWhenSettled)
             std::set<std::u16string> reference;
             std::uint64_t settled = 0;
             for (int i = 0; i < 8000; ++i) {
-                const std::u16string line =
-                    i % 1000 == 0 ? longLine + static_cast<char16_t>(u'a' + i % 3)
-                                  : RandomLine(random);
+                const std::u16string line = i % 1000 == 0
+                                                ? longLine + static_cast<char16_t>(u'a' + i % 3)
+                                                : RandomLine(random);
                 reference.insert(line);
                 append(set, line);
                 if (i == 5000) { // a settle half-way counts the repeats so far, once
