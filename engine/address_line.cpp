@@ -3,6 +3,7 @@
 
 #include "engine/word_scan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -253,6 +254,17 @@ bool SuffixLookup::Holds(std::u16string_view line)
             LowerSuffixInto(line, suffix_);
     }
     return suffixes_.Find(suffix_) != LineTable::none;
+}
+
+bool SuffixLookup::HoldsAscii(std::string_view line)
+{
+    const std::size_t at = line.find('@');
+    const std::string_view tail =
+        at == std::string_view::npos ? std::string_view() : line.substr(at + 1);
+    asciiSuffix_.resize(tail.size());
+    std::transform(tail.begin(), tail.end(), asciiSuffix_.begin(),
+                   [](char byte) { return static_cast<char>(LowerAscii(byte)); });
+    return suffixes_.FindKey(asciiSuffix_) != LineTable::none;
 }
 
 } // namespace trelvane

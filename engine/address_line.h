@@ -34,10 +34,13 @@ public:
     explicit SuffixLookup(const std::vector<std::u16string>& suffixes);
     /// Allocates nothing once its buffer has grown to the longest suffix seen.
     bool Holds(std::u16string_view line);
+    /// Holds of a line of ASCII bytes without LF or CR, as ReadLine::AsciiBody gives it.
+    bool HoldsAscii(std::string_view line);
 
 private:
     LineTable suffixes_;
     std::u16string suffix_;
+    std::string asciiSuffix_;
 };
 
 } // namespace trelvane

@@ -81,6 +81,12 @@ std::int64_t ExclusionLines::EntryLine(std::u16string_view line) const
     return found == LineTable::none ? 0 : entryLines_[found];
 }
 
+std::int64_t ExclusionLines::EntryLineOfKey(std::string_view key) const
+{
+    const std::size_t found = table_.FindKey(key);
+    return found == LineTable::none ? 0 : entryLines_[found];
+}
+
 void ExclusionLines::Clear()
 {
     table_.Clear();

@@ -25,6 +25,8 @@ public:
     bool Contains(std::u16string_view line) const { return table_.Find(line) != LineTable::none; }
     /// The line number of the first entry equal to line, 0 when there is none.
     std::int64_t EntryLine(std::u16string_view line) const;
+    /// EntryLine of the line whose EncodeAddressKey bytes are key (an ASCII line's own bytes).
+    std::int64_t EntryLineOfKey(std::string_view key) const;
     /// The number of distinct lines.
     std::size_t Size() const { return table_.Size(); }
     void Clear();
@@ -71,6 +73,7 @@ public:
     bool Contains(std::u16string_view line) const { return lines_.Contains(line); }
     /// The line number of the first entry equal to line, 0 when there is none.
     std::int64_t EntryLine(std::u16string_view line) const { return lines_.EntryLine(line); }
+    std::int64_t EntryLineOfKey(std::string_view key) const { return lines_.EntryLineOfKey(key); }
     const std::u16string& Path() const { return path_; }
 
 private:

@@ -21,12 +21,13 @@ std::uint64_t HashRound(std::uint64_t hash, std::uint64_t word)
     return std::rotl((hash ^ word) * multiplier, 31);
 }
 
-/// The upper half of a 64-bit hash of line's code units, sixteen bytes at a time in two
-/// independent lanes; its low bits choose the first slot, all of it is compared before a line is.
-std::uint32_t HashTag(std::u16string_view line)
+/// The upper half of a 64-bit hash of a line's key (its EncodeAddressKey bytes), sixteen bytes
+/// at a time in two independent lanes; its low bits choose the first slot, all of it is compared
+/// before a line is.
+std::uint32_t HashTag(std::string_view key)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-    const std::size_t size = line.size() * sizeof(char16_t);
+    const char* bytes = key.data();
+    const std::size_t size = key.size();
     std::uint64_t first = size * multiplier;
     std::uint64_t second = ~first;
     std::size_t at = 0;
@@ -35,7 +36,7 @@ std::uint32_t HashTag(std::u16string_view line)
         second = HashRound(second, wordscan::Load(bytes + at + 8));
     }
     // The last 16 bytes at most, as two words that may overlap each other and the bytes before:
-    // the length, hashed first, tells apart the lines that this gives the same words.
+    // the length, hashed first, tells apart the keys that this gives the same words.
     std::uint64_t low = 0;
     std::uint64_t high = 0;
     if (size >= 16) {
@@ -44,15 +45,8 @@ std::uint32_t HashTag(std::u16string_view line)
     } else if (size >= 8) {
         low = wordscan::Load(bytes);
         high = wordscan::Load(bytes + size - 8);
-    } else if (size >= 4) {
-        std::uint32_t part[2];
-        std::memcpy(&part[0], bytes, 4);
-        std::memcpy(&part[1], bytes + size - 4, 4);
-        low = part[0] | (std::uint64_t{part[1]} << 32);
-    } else if (size == 2) {
-        std::uint16_t unit;
-        std::memcpy(&unit, bytes, 2);
-        low = unit;
+    } else if (size > 0) {
+        std::memcpy(&low, bytes, size);
     }
     std::uint64_t hash = HashRound(first, low) ^ std::rotl(HashRound(second, high), 17);
     // The finaliser of MurmurHash3: every input bit reaches every output bit.
@@ -85,48 +79,6 @@ std::uint64_t FilterBits(std::uint32_t tag)
     return bits;
 }
 
-/// The four bytes of value (in memory order) as four code units.
-std::uint64_t WidenBytes(std::uint32_t value)
-{
-    std::uint64_t units = (value | (std::uint64_t{value} << 16)) & 0x0000'FFFF'0000'FFFFu;
-    return (units | (units << 8)) & 0x00FF'00FF'00FF'00FFu;
-}
-
-/// Whether line is all ASCII and its units are the bytes of key, which is as long.
-bool IsAsciiOf(std::string_view key, std::u16string_view line)
-{
-    std::uint64_t differences = 0;
-    std::size_t at = 0;
-    for (; at + 4 <= line.size(); at += 4) {
-        std::uint32_t bytes;
-        std::memcpy(&bytes, key.data() + at, sizeof bytes);
-        const std::uint64_t units = wordscan::Load(line.data() + at);
-        differences |= (units ^ WidenBytes(bytes)) | (units & wordscan::nonAsciiUnitBits);
-    }
-    for (; at < line.size(); ++at)
-        differences |= (line[at] ^ static_cast<unsigned char>(key[at])) | (line[at] & 0xFF80u);
-    return differences == 0;
-}
-
-/// Whether key is the EncodeAddressKey code of line.
-bool KeyEquals(std::string_view key, std::u16string_view line)
-{
-    // A line with a unit beyond ASCII has more bytes than units, one with none as many.
-    if (key.size() == line.size())
-        return IsAsciiOf(key, line);
-    if (key.size() < line.size())
-        return false;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        char unitKey[3];
-        const std::size_t length = EncodeAddressKey(line.substr(i, 1), unitKey);
-        if (key.substr(at, length) != std::string_view(unitKey, length))
-            return false;
-        at += length;
-    }
-    return at == key.size();
-}
-
 } // namespace
 
 void LineTable::Reserve(std::size_t lines, std::size_t bytes)
@@ -145,15 +97,19 @@ std::pair<std::size_t, bool> LineTable::Add(std::u16string_view line)
         throw std::bad_alloc(); // a number + 1 must fit the slot's 32 bits
     if (2 * (Size() + 1) > slots_.size())
         Resize(std::max(2 * slots_.size(), smallestTable));
-    const std::uint32_t tag = HashTag(line);
-    std::size_t at = tag & slotMask_;
-    for (; slots_[at] != 0; at = (at + 1) & slotMask_) {
-        if (TagOf(slots_[at]) == tag && KeyEquals(Key(NumberOf(slots_[at])), line))
-            return {NumberOf(slots_[at]), false};
-    }
+    // The key is made in place at the end of the store, and taken back if the line is held.
     const std::size_t start = bytes_.size();
     bytes_.resize(start + 3 * line.size());
     bytes_.resize(start + EncodeAddressKey(line, bytes_.data() + start));
+    const std::string_view key = std::string_view(bytes_).substr(start);
+    const std::uint32_t tag = HashTag(key);
+    std::size_t at = tag & slotMask_;
+    for (; slots_[at] != 0; at = (at + 1) & slotMask_) {
+        if (TagOf(slots_[at]) == tag && Key(NumberOf(slots_[at])) == key) {
+            bytes_.resize(start);
+            return {NumberOf(slots_[at]), false};
+        }
+    }
     ends_.push_back(bytes_.size());
     slots_[at] = (std::uint64_t{tag} << 32) | Size();
     FilterWord(tag) |= FilterBits(tag);
@@ -164,12 +120,28 @@ std::size_t LineTable::Find(std::u16string_view line) const
 {
     if (slots_.empty())
         return none;
-    const std::uint32_t tag = HashTag(line);
+    // Most lines are short: their keys are made on the stack.
+    constexpr std::size_t stackUnits = 256;
+    char onStack[3 * stackUnits];
+    std::string onHeap;
+    char* key = onStack;
+    if (line.size() > stackUnits) {
+        onHeap.resize(3 * line.size());
+        key = onHeap.data();
+    }
+    return FindKey(std::string_view(key, EncodeAddressKey(line, key)));
+}
+
+std::size_t LineTable::FindKey(std::string_view key) const
+{
+    if (slots_.empty())
+        return none;
+    const std::uint32_t tag = HashTag(key);
     const std::uint64_t bits = FilterBits(tag);
     if ((FilterWord(tag) & bits) != bits)
         return none;
     for (std::size_t at = tag & slotMask_; slots_[at] != 0; at = (at + 1) & slotMask_) {
-        if (TagOf(slots_[at]) == tag && KeyEquals(Key(NumberOf(slots_[at])), line))
+        if (TagOf(slots_[at]) == tag && Key(NumberOf(slots_[at])) == key)
             return NumberOf(slots_[at]);
     }
     return none;

@@ -32,6 +32,8 @@ public:
     std::pair<std::size_t, bool> Add(std::u16string_view line);
     /// The number of the line equal to line, or none.
     std::size_t Find(std::u16string_view line) const;
+    /// Find of the line whose EncodeAddressKey bytes are key: an ASCII line's own bytes.
+    std::size_t FindKey(std::string_view key) const;
     std::size_t Size() const { return ends_.size(); }
     /// Removes every line; keeps the memory for the next lines.
     void Clear();

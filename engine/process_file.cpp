@@ -64,8 +64,7 @@ public:
             return {true, RemovalReason::OverLong};
         if (!Any())
             return {};
-        return Judge(line.ascii && line.text.empty() ? Widened(line.AsciiBody(), scratch_)
-                                                     : line.text);
+        return line.ascii ? JudgeAscii(line.AsciiBody()) : Judge(line.text);
     }
 
     /// Judges the text of a line that is not over-long.
@@ -77,6 +76,24 @@ public:
             if (const std::int64_t entry = exclusions_->EntryLine(text); entry != 0)
                 return {true, RemovalReason::Excluded, 0, entry};
         }
+        return JudgeHashed(text);
+    }
+
+    /// Judge of an ASCII line without LF or CR, given as its bytes, which are its key too.
+    Drop JudgeAscii(std::string_view bytes)
+    {
+        if (deleteSuffixes_ && deleteSuffixes_->HoldsAscii(bytes))
+            return {true, RemovalReason::DeletedSuffix};
+        if (exclusions_ != nullptr) {
+            if (const std::int64_t entry = exclusions_->EntryLineOfKey(bytes); entry != 0)
+                return {true, RemovalReason::Excluded, 0, entry};
+        }
+        return hashed_ != nullptr ? JudgeHashed(Widened(bytes, scratch_)) : Drop{};
+    }
+
+private:
+    Drop JudgeHashed(std::u16string_view text) const
+    {
         if (hashed_ != nullptr) {
             if (const std::int64_t entry = hashed_->Match(text); entry != 0)
                 return {true, RemovalReason::Excluded, entry};
@@ -84,7 +101,6 @@ public:
         return {};
     }
 
-private:
     std::optional<SuffixLookup> deleteSuffixes_;
     const JobExclusions* exclusions_;
     const HashedExclusions* hashed_;
@@ -139,12 +155,12 @@ struct LineBatch
             texts.append(line.text);
     }
     /// Applies rules to the lines left unjudged.
-    void JudgeRest(Rules& rules, std::u16string& scratch)
+    void JudgeRest(Rules& rules)
     {
         for (Line& line : lines) {
             if (!line.unjudged)
                 continue;
-            line.drop = rules.Judge(line.ascii ? Widened(Key(line), scratch) : Text(line));
+            line.drop = line.ascii ? rules.JudgeAscii(Key(line)) : rules.Judge(Text(line));
             line.unjudged = false;
         }
     }
@@ -194,7 +210,7 @@ public:
 
     void Insert(LineBatch& batch)
     {
-        batch.JudgeRest(rules_, scratch_);
+        batch.JudgeRest(rules_);
         if (job_.removalSink != nullptr)
             InsertWithReport(batch);
         else
@@ -262,7 +278,6 @@ private:
     const std::u16string& path_;
     int totalLines_;
     Rules& rules_;
-    std::u16string scratch_;
     const StopFlag* stop_;
     std::int64_t filtered_ = 0;
 };

@@ -1,6 +1,8 @@
 // Tests of the flat table of lines behind the exclusion list and the suffix lookup.
 #include "engine/line_table.h"
 
+#include "engine/address_key.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -43,7 +45,12 @@ TEST(LineTable, FindsExactlyTheLinesAddedWithTheirFirstNumbers)
     for (int i = 0; i < 5000; ++i) {
         const std::u16string line = RandomLine(random);
         const auto entry = model.find(line);
-        EXPECT_EQ(table.Find(line), entry == model.end() ? LineTable::none : entry->second);
+        const std::size_t expected = entry == model.end() ? LineTable::none : entry->second;
+        EXPECT_EQ(table.Find(line), expected);
+        // The same lookup by the line's key bytes, as ASCII lines are looked up.
+        std::string key(3 * line.size(), '\0');
+        key.resize(EncodeAddressKey(line, key.data()));
+        EXPECT_EQ(table.FindKey(key), expected);
     }
 }
 
