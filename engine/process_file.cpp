@@ -1,5 +1,6 @@
-// The per-line rules of processing: suffix filter, exclusion, de-duplication. One thread reads,
-// decodes and filters a file's lines while the calling thread puts them into the set.
+// The per-line rules of processing: suffix filter, exclusion, de-duplication. One thread reads
+// and decodes a file's lines and applies the rules to every other one, while the calling thread
+// applies them to the rest and puts the lines into the set.
 #include "engine/process_file.h"
 
 #include "engine/address_key.h"
