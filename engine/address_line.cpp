@@ -193,6 +193,13 @@ void LowerSuffixInto(std::u16string_view line, std::u16string& out)
 
 } // namespace
 
+void WidenAscii(std::string_view bytes, std::u16string& out)
+{
+    out.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        out[i] = static_cast<unsigned char>(bytes[i]);
+}
+
 bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16string& out,
                    bool widenAscii)
 {
@@ -201,13 +208,10 @@ bool NormaliseLine(std::string_view segment, const CodePage& codePage, std::u16s
     const std::string_view body =
         segment.ends_with('\r') ? segment.substr(0, segment.size() - 1) : segment;
     if (IsPlainAscii(body)) {
-        if (!widenAscii) {
+        if (widenAscii)
+            WidenAscii(body, out);
+        else
             out.clear();
-            return true;
-        }
-        out.resize(body.size());
-        for (std::size_t i = 0; i < body.size(); ++i)
-            out[i] = static_cast<unsigned char>(body[i]);
         return true;
     }
     segment = segment.substr(0, segment.find('\0'));

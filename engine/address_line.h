@@ -10,6 +10,9 @@
 
 namespace trelvane {
 
+/// Makes out the text of ASCII bytes, one unit a byte; reuses out's storage.
+void WidenAscii(std::string_view bytes, std::u16string& out);
+
 /// Makes the address line of one line's bytes (without its LF) into out, replacing its content:
 /// the text ends at the first zero byte, is decoded with codePage, then loses its last LF and
 /// then its last CR, wherever they stand. Nothing else changes. Reuses out's storage. Returns

@@ -8,7 +8,6 @@
 #include "engine/batch_hand_off.h"
 #include "engine/os/file.h"
 
-#include <algorithm>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -32,15 +31,6 @@ struct Drop
     std::int64_t hashedEntry = 0; ///< the matching line of the hashed list
     std::int64_t entryLine = 0;   ///< the matching line of the exclusion file
 };
-
-/// The text of an ASCII line given as bytes, widened into scratch.
-std::u16string_view Widened(std::string_view bytes, std::u16string& scratch)
-{
-    if (scratch.size() < bytes.size())
-        scratch.resize(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), scratch.begin());
-    return std::u16string_view(scratch).substr(0, bytes.size());
-}
 
 /// The job's rules as they apply to one file, for one thread.
 class Rules
@@ -89,7 +79,10 @@ public:
             if (const std::int64_t entry = exclusions_->EntryLineOfKey(bytes); entry != 0)
                 return {true, RemovalReason::Excluded, 0, entry};
         }
-        return hashed_ != nullptr ? JudgeHashed(Widened(bytes, scratch_)) : Drop{};
+        if (hashed_ == nullptr)
+            return {};
+        WidenAscii(bytes, scratch_);
+        return JudgeHashed(scratch_);
     }
 
 private:
