@@ -19,9 +19,10 @@ namespace {
 constexpr std::size_t blockBytes = std::size_t{1} << 20;
 constexpr std::string_view lineEnd = "\r\n";
 // The set is prepared for output in pieces of up to this many lines, at most pieceSlots of them
-// ahead of the one being written: well under a MiB in flight for lines of usual length.
-constexpr std::size_t pieceLines = 4096;
-constexpr std::size_t pieceSlots = 4;
+// ahead of the one being written: about 4 MiB in flight for lines of usual length, which lets
+// the preparing thread run on while a written block waits for the disk.
+constexpr std::size_t pieceLines = 16384;
+constexpr std::size_t pieceSlots = 8;
 
 // The files of one run: outputPath, then its numbered volumes. Each is written to a new file
 // beside its final name; only when every file has been written and closed are they renamed over
