@@ -222,77 +222,56 @@ TEST(AddressSet, MatchesStdSetOnRandomLines)
     }
 }
 
-// Under a memory limit of a few kilobytes the set writes many runs; repeats across runs are
-// found when it is settled, and its walk is that of a set without a limit.
-TEST(AddressSet, UnderATinyMemoryLimitMergesItsRunsLikeStdSet)
+// Lines inserted (Insert) or appended unchecked (AppendKey), with no limit or one of a few
+// kilobytes that makes the set write many runs: settling, also half-way, counts once each repeat
+// that Insert could not tell, and the walk is that of std::set.
+TEST(AddressSet, SettlesAndWalksLikeStdSetInMemoryAndInRuns)
 {
     const std::u16string longLine(70000, u'\u4e2d'); // longer than a run's reading buffer
-    for (const std::uint64_t limit : {4096u, 65536u}) {
-        for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
-            SCOPED_TRACE(testing::Message()
-                         << limit << (order == SetOrder::Ascending ? " asc" : " desc"));
-            std::mt19937 random(7);
-            AddressSet set(order);
-            set.SetMemoryLimit(limit);
-            std::set<std::u16string> reference;
-            std::uint64_t takenAsNew = 0;
-            for (int i = 0; i < 6000; ++i) {
-                const std::u16string line = i == 2000 || i == 4000 ? longLine : RandomLine(random);
-                reference.insert(line);
-                takenAsNew += set.Insert(line) ? 1 : 0;
-            }
-            ASSERT_TRUE(set.HasRuns());
-            const std::uint64_t repeats = set.Settle(nullptr);
-            EXPECT_EQ(takenAsNew - repeats, reference.size());
-            EXPECT_EQ(set.Size(), reference.size());
-            const Lines expected(reference.begin(), reference.end());
-            EXPECT_EQ(test::LinesOf(set),
-                      order == SetOrder::Ascending ? expected : Reversed(expected));
-            set.Clear();
-            EXPECT_FALSE(set.HasRuns());
-            EXPECT_TRUE(test::LinesOf(set).empty());
-        }
-    }
-}
-
-// Lines added unchecked keep their repeats until the set is settled, in memory and in runs;
-// then the set is that of the distinct lines, and Settle counts every repeat once.
-TEST(AddressSet, AppendedLinesLoseTheirRepeatsWhenSettled)
-{
-    const auto append = [](AddressSet& set, const std::u16string& line) {
+    const std::u16string deepLine(300, u'x');        // past the deepest window of the sort
+    const auto add = [](AddressSet& set, const std::u16string& line, bool appended) {
+        if (!appended)
+            return set.Insert(line);
         std::string key(3 * line.size(), '\0');
         key.resize(EncodeAddressKey(line, key.data()));
         set.AppendKey(key);
+        return true;
     };
-    const std::u16string longLine(300, u'x'); // past the deepest window of the sort
-    for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{4096}}) {
-        for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
-            SCOPED_TRACE(testing::Message()
-                         << limit << (order == SetOrder::Ascending ? " asc" : " desc"));
-            std::mt19937 random(11);
-            AddressSet set(order);
-            set.SetMemoryLimit(limit);
-            std::set<std::u16string> reference;
-            std::uint64_t settled = 0;
-            for (int i = 0; i < 8000; ++i) {
-                const std::u16string line = i % 1000 == 0
-                                                ? longLine + static_cast<char16_t>(u'a' + i % 3)
-                                                : RandomLine(random);
-                reference.insert(line);
-                append(set, line);
-                if (i == 5000) { // a settle half-way counts the repeats so far, once
-                    settled += set.Settle(nullptr);
-                    ASSERT_EQ(set.Size(), reference.size());
+    for (const bool appended : {false, true}) {
+        for (const std::uint64_t limit : {0u, 4096u, 65536u}) {
+            for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
+                SCOPED_TRACE(testing::Message()
+                             << (appended ? "appended " : "inserted ") << limit
+                             << (order == SetOrder::Ascending ? " asc" : " desc"));
+                std::mt19937 random(7);
+                AddressSet set(order);
+                set.SetMemoryLimit(limit);
+                std::set<std::u16string> reference;
+                std::uint64_t takenAsNew = 0;
+                for (int i = 0; i < 6000; ++i) {
+                    const std::u16string line = i == 2000 || i == 4000 ? longLine
+                                                : i % 1000 == 0
+                                                    ? deepLine + static_cast<char16_t>(u'a' + i % 3)
+                                                    : RandomLine(random);
+                    reference.insert(line);
+                    takenAsNew += add(set, line, appended) ? 1 : 0;
+                    if (i == 3000) {
+                        takenAsNew -= set.Settle(nullptr);
+                        ASSERT_EQ(set.Size(), reference.size());
+                    }
                 }
+                EXPECT_EQ(limit != 0, set.HasRuns());
+                takenAsNew -= set.Settle(nullptr);
+                EXPECT_EQ(set.Settle(nullptr), 0u);
+                EXPECT_EQ(takenAsNew, reference.size());
+                EXPECT_EQ(set.Size(), reference.size());
+                const Lines expected(reference.begin(), reference.end());
+                EXPECT_EQ(test::LinesOf(set),
+                          order == SetOrder::Ascending ? expected : Reversed(expected));
+                set.Clear();
+                EXPECT_FALSE(set.HasRuns());
+                EXPECT_TRUE(test::LinesOf(set).empty());
             }
-            EXPECT_EQ(limit != 0, set.HasRuns());
-            settled += set.Settle(nullptr);
-            EXPECT_EQ(set.Settle(nullptr), 0u);
-            EXPECT_EQ(settled, 8000 - reference.size());
-            EXPECT_EQ(set.Size(), reference.size());
-            const Lines expected(reference.begin(), reference.end());
-            EXPECT_EQ(test::LinesOf(set),
-                      order == SetOrder::Ascending ? expected : Reversed(expected));
         }
     }
 }
