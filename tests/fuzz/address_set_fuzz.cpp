@@ -1,4 +1,6 @@
-// Fuzzes AddressSet against std::set<std::u16string>: inserts, lookups, size and both orders.
+// Fuzzes AddressSet against std::set<std::u16string>: inserts or unchecked appends, lookups,
+// settling, size and both orders.
+#include "engine/address_key.h"
 #include "engine/address_set.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -52,12 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzedDataProvider input(data, size);
     AddressSet set(input.ConsumeBool() ? SetOrder::Descending : SetOrder::Ascending);
+    // Lines appended unchecked keep their repeats, and count them in Size, until a Settle or a
+    // walk drops them; such a set takes no Insert or Contains.
+    const bool appended = input.ConsumeBool();
     std::set<std::u16string> model;
+    std::size_t repeats = 0;        // appended since the last Settle
+    bool appendedSinceDrop = false; // since the last Settle, walk or Clear
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 4)) {
         case 0:
         case 1: {
             const std::u16string line = SomeLine(input);
+            if (appended) {
+                std::string key(3 * line.size(), '\0');
+                key.resize(EncodeAddressKey(line, key.data()));
+                set.AppendKey(key);
+                repeats += model.insert(line).second ? 0 : 1;
+                appendedSinceDrop = true;
+                break;
+            }
             const bool added = set.Insert(line);
             if (added != model.insert(line).second)
                 Mismatch(("Insert of " + Hex(line)).c_str(), std::to_string(!added),
@@ -65,6 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 2: {
+            if (appended) {
+                const std::uint64_t settled = set.Settle(nullptr);
+                if (settled != repeats)
+                    Mismatch("Settle", std::to_string(repeats), std::to_string(settled));
+                repeats = 0;
+                appendedSinceDrop = false;
+                break;
+            }
             const std::u16string line = SomeLine(input);
             if (set.Contains(line) != model.contains(line))
                 Mismatch(("Contains of " + Hex(line)).c_str(), std::to_string(model.contains(line)),
@@ -73,14 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 3:
             ExpectLines(set, model, input.ConsumeIntegralInRange<std::size_t>(1, 1000));
+            appendedSinceDrop = false;
             break;
         default:
             if (input.ConsumeIntegralInRange(0, 7) == 0) {
                 set.Clear();
                 model.clear();
+                repeats = 0;
+                appendedSinceDrop = false;
             }
             break;
         }
+        // Appended repeats count in Size until a Settle or a walk drops them.
+        if (appended && appendedSinceDrop)
+            continue;
         if (set.Size() != model.size())
             Mismatch("Size", std::to_string(model.size()), std::to_string(set.Size()));
     }
