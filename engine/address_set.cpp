@@ -452,6 +452,8 @@ struct AddressSet::Storage
     SortedRuns runs;
     // Repeats that AppendKey let in and writing runs dropped.
     std::uint64_t runRepeats = 0;
+    // Repeats across runs that Settle dropped when it merged them into one.
+    std::uint64_t mergeRepeats = 0;
     // Repeats that Settle told so far.
     std::uint64_t toldRepeats = 0;
     // Set by Settle: distinct is then the number of distinct lines over all runs, while
@@ -864,18 +866,26 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
             return goOn();
         };
     }
+    // The distinct lines become one run, in a new file, so that a walk reads them in order
+    // instead of merging again.
+    SortedRuns merged;
+    merged.BeginRun();
     storage.runs.Merge(
         order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
-        [&](std::string_view, std::uint64_t) {
+        [&](std::string_view key, std::uint64_t tag) {
+            merged.Add(key, tag);
             ++distinct;
             return goOn();
         },
         visitRepeat);
     if (stopped)
         return 0;
+    merged.EndRun();
+    storage.mergeRepeats += storage.runs.KeyCount() - distinct;
+    storage.runs = std::move(merged);
     storage.distinct = distinct;
     storage.settledAt = storage.Changes();
-    const std::uint64_t repeats = storage.runs.KeyCount() - distinct + storage.runRepeats;
+    const std::uint64_t repeats = storage.mergeRepeats + storage.runRepeats;
     return repeats - std::exchange(storage.toldRepeats, repeats);
 }
 

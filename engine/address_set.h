@@ -113,10 +113,10 @@ public:
     /// Receives a line that repeats one of an earlier run: its tag and that of the first one.
     using VisitRepeat = std::function<void(std::u16string_view, std::uint64_t, std::uint64_t)>;
     /// Ends the inserts: drops the repeats that AppendKey let in and, for a set that wrote runs,
-    /// merges them once to count its distinct lines, telling repeat (when given) of every line
-    /// that Insert took as new but that repeats a line of an earlier run. Returns the number of
-    /// lines so dropped that no earlier Settle counted; 0 when stop was requested meanwhile (the
-    /// set is then not settled).
+    /// merges them into one run, counting its distinct lines and telling repeat (when given) of
+    /// every line that Insert took as new but that repeats a line of an earlier run. Returns the
+    /// number of lines so dropped that no earlier Settle counted; 0 when stop was requested
+    /// meanwhile (the set is then not settled).
     std::uint64_t Settle(const StopFlag* stop, const VisitRepeat& repeat = {});
     /// Calls visit for every line in the set's order until it returns false; the view is valid
     /// only during the call.

@@ -1,6 +1,7 @@
 // Sorted runs of byte keys in one temporary file, and the merge that reads them back as one.
 #pragma once
 
+#include "engine/os/huge_memory.h"
 #include "engine/os/scratch_file.h"
 
 #include <cstddef>
@@ -29,6 +30,9 @@ public:
     ~SortedRuns();
     SortedRuns(const SortedRuns&) = delete;
     SortedRuns& operator=(const SortedRuns&) = delete;
+    /// Moving takes the file along; the file of the runs moved onto is removed.
+    SortedRuns(SortedRuns&&) noexcept;
+    SortedRuns& operator=(SortedRuns&&) noexcept;
 
     /// Appends a run: keys must come in the order in which Merge is to walk them. The file is
     /// made on the first call. Throws ScratchFailure.
@@ -59,13 +63,17 @@ private:
     };
     class Reader;
 
+    char* Pending() { return static_cast<char*>(pending_.data()); }
     void AppendNumber(std::uint64_t number);
     void Flush();
+    void Write(std::size_t bytes);
     [[noreturn]] void Fail(std::u16string_view message) const;
 
     std::unique_ptr<os::ScratchFile> file_;
     std::vector<Run> runs_;
-    std::string pending_;
+    // Bytes not yet written, at a block boundary of the file.
+    LargeBuffer pending_;
+    std::size_t pendingSize_ = 0;
     std::uint64_t written_ = 0;
     std::uint64_t keyCount_ = 0;
     // The first failure, told again by every later run.

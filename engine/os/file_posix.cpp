@@ -24,32 +24,6 @@ namespace {
 // each by a thread of its own while the next one fills: a large list then costs no page-cache
 // pages, whose first use is slow on some machines, and the caller does not wait for the disk.
 constexpr std::size_t stagingBytes = std::size_t{4} << 20;
-// What a write around the cache must be aligned to, in memory and in the file.
-constexpr std::size_t directBlockBytes = 4096;
-
-bool TurnDirectOn(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags != -1 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
-}
-
-bool TurnDirectOff(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags != -1 && ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) == 0;
-}
-
-// Writes size bytes of data. A file system that refuses a write around its cache (EINVAL) gets
-// the rest through the cache. Returns 0 or the errno of the failure.
-int WriteAround(int fd, bool& direct, const char* data, std::size_t size)
-{
-    return WriteAll(fd, data, size, [fd, &direct] {
-        if (!direct || !TurnDirectOff(fd))
-            return false;
-        direct = false;
-        return true;
-    });
-}
 
 FileIdentity IdentityFromStat(const struct stat& info)
 {

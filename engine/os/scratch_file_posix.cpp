@@ -1,4 +1,5 @@
-// POSIX implementation of the temporary file: mkstemp, then unlink at once.
+// POSIX implementation of the temporary file: mkstemp, then unlink at once; O_DIRECT where the
+// file system takes it.
 #include "engine/os/scratch_file.h"
 
 #include "engine/code_page.h"
@@ -30,12 +31,13 @@ bool ScratchFile::Create()
         return false;
     }
     ::unlink(name.c_str());
+    direct_ = TurnDirectOn(fd_);
     return true;
 }
 
 bool ScratchFile::Append(const char* data, std::size_t size)
 {
-    const int error = WriteAll(fd_, data, size);
+    const int error = WriteAround(fd_, direct_, data, size);
     if (error != 0)
         error_ = error;
     return error == 0;
@@ -47,6 +49,10 @@ std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size
         const ssize_t count = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
         if (count >= 0)
             return count;
+        if (errno == EINVAL && direct_ && TurnDirectOff(fd_)) {
+            direct_ = false;
+            continue;
+        }
         if (errno != EINTR) {
             error_ = errno;
             return -1;

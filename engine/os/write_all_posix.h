@@ -1,8 +1,10 @@
-// Writing a whole buffer to a POSIX descriptor, shared by the output and temporary files.
+// Writing a whole buffer to a POSIX descriptor, and reading and writing around the system's
+// cache; shared by the output and temporary files.
 #pragma once
 
 #include <cerrno>
 #include <cstddef>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace trelvane::os {
@@ -29,6 +31,33 @@ int WriteAll(int fd, const char* data, std::size_t size, RetryRefused&& retryRef
 inline int WriteAll(int fd, const char* data, std::size_t size)
 {
     return WriteAll(fd, data, size, [] { return false; });
+}
+
+/// What a read or write around the cache (O_DIRECT) must be aligned to, in memory and in the file.
+constexpr std::size_t directBlockBytes = 4096;
+
+inline bool TurnDirectOn(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags != -1 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+}
+
+inline bool TurnDirectOff(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags != -1 && ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) == 0;
+}
+
+/// Writes size bytes of data; a file system that refuses a write around its cache (EINVAL) gets
+/// the rest through the cache, and direct turns false. Returns 0 or the errno of the failure.
+inline int WriteAround(int fd, bool& direct, const char* data, std::size_t size)
+{
+    return WriteAll(fd, data, size, [fd, &direct] {
+        if (!direct || !TurnDirectOff(fd))
+            return false;
+        direct = false;
+        return true;
+    });
 }
 
 } // namespace trelvane::os
