@@ -627,8 +627,11 @@ void AddressSet::Storage::WriteRun(std::size_t shard, bool descending)
     runRepeats += shards[shard].count - count;
     const auto* refs = static_cast<const std::uint32_t*>(sorted.data());
     runs.BeginRun();
+    const auto refAt = [&](std::size_t step) { return refs[descending ? count - 1 - step : step]; };
     for (std::size_t step = 0; step < count; ++step) {
-        const std::uint32_t ref = refs[descending ? count - 1 - step : step];
+        if (step + prefetchDistance < count)
+            PrefetchKey(refAt(step + prefetchDistance));
+        const std::uint32_t ref = refAt(step);
         runs.Add(KeyAt(ref), TagAt(ref));
     }
     runs.EndRun();

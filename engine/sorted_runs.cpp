@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace trelvane {
 namespace {
 
-constexpr std::size_t writeBlockBytes = std::size_t{1} << 20;
+constexpr std::size_t writeBlockBytes = std::size_t{4} << 20;
 constexpr std::size_t smallestReadBytes = std::size_t{4} << 10;
 constexpr std::size_t largestReadBytes = std::size_t{4} << 20;
 // The longest LEB128 length field.
@@ -134,7 +135,23 @@ SortedRuns::~SortedRuns() = default;
 
 SortedRuns::SortedRuns(SortedRuns&&) noexcept = default;
 
-SortedRuns& SortedRuns::operator=(SortedRuns&&) noexcept = default;
+SortedRuns& SortedRuns::operator=(SortedRuns&& other) noexcept
+{
+    // A write in flight ends before its file closes.
+    if (writing_.valid())
+        writing_.wait();
+    file_ = std::move(other.file_);
+    runs_ = std::move(other.runs_);
+    pending_[0] = std::move(other.pending_[0]);
+    pending_[1] = std::move(other.pending_[1]);
+    filling_ = other.filling_;
+    pendingSize_ = other.pendingSize_;
+    written_ = other.written_;
+    keyCount_ = other.keyCount_;
+    failure_ = std::move(other.failure_);
+    writing_ = std::move(other.writing_);
+    return *this;
+}
 
 void SortedRuns::Fail(std::u16string_view message) const
 {
@@ -155,7 +172,8 @@ void SortedRuns::BeginRun()
         file_ = std::move(file);
         if (!created)
             Fail(writeFailure);
-        pending_.Allocate(writeBlockBytes + os::scratchBlockBytes);
+        for (LargeBuffer& buffer : pending_)
+            buffer.Allocate(writeBlockBytes + os::scratchBlockBytes);
     }
     runs_.push_back({written_, 0});
 }
@@ -163,8 +181,8 @@ void SortedRuns::BeginRun()
 void SortedRuns::Add(std::string_view key, std::uint64_t tag)
 {
     const std::size_t needed = pendingSize_ + key.size() + 2 * maxLengthFieldBytes;
-    if (pending_.size() < needed)
-        pending_.Grow(needed);
+    if (pending_[filling_].size() < needed)
+        pending_[filling_].Grow(needed);
     AppendNumber(key.size());
     std::memcpy(Pending() + pendingSize_, key.data(), key.size());
     pendingSize_ += key.size();
@@ -188,30 +206,51 @@ void SortedRuns::EndRun()
     const std::uint64_t end = written_ + pendingSize_;
     const std::size_t padded = WholeBlocks(pendingSize_);
     std::memset(Pending() + pendingSize_, 0, padded - pendingSize_);
+    pendingSize_ = padded;
     Write(padded);
-    pendingSize_ = 0;
     runs_.back().bytes = end - runs_.back().offset;
 }
 
-// Writes the whole blocks of what is pending and moves the rest to the front.
 void SortedRuns::Flush()
 {
-    const std::size_t whole = pendingSize_ / os::scratchBlockBytes * os::scratchBlockBytes;
-    Write(whole);
-    std::memmove(Pending(), Pending() + whole, pendingSize_ - whole);
-    pendingSize_ -= whole;
+    Write(pendingSize_ / os::scratchBlockBytes * os::scratchBlockBytes);
 }
 
+// Starts writing the first bytes of the buffer being filled, on a thread of its own, and goes on
+// filling the other buffer with the rest; the write before is waited for first.
 void SortedRuns::Write(std::size_t bytes)
 {
-    if (!file_->Append(Pending(), bytes))
-        Fail(writeFailure);
+    WaitForWrite();
+    LargeBuffer& next = pending_[1 - filling_];
+    const std::size_t rest = pendingSize_ - bytes;
+    if (next.size() < rest)
+        next.Grow(rest);
+    std::memcpy(next.data(), Pending() + bytes, rest);
+    os::ScratchFile* file = file_.get();
+    const char* block = Pending();
+    try {
+        writing_ = std::async(std::launch::async,
+                              [file, block, bytes] { return file->Append(block, bytes); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the block is written now.
+        if (!file->Append(block, bytes))
+            Fail(writeFailure);
+    }
     written_ += bytes;
+    filling_ = 1 - filling_;
+    pendingSize_ = rest;
+}
+
+void SortedRuns::WaitForWrite()
+{
+    if (writing_.valid() && !writing_.get())
+        Fail(writeFailure);
 }
 
 void SortedRuns::Merge(bool descending, std::size_t readBudget, const Visit& visit,
                        const VisitRepeat& repeat)
 {
+    WaitForWrite();
     const std::size_t bufferBytes = std::clamp(readBudget / std::max<std::size_t>(runs_.size(), 1),
                                                smallestReadBytes, largestReadBytes);
     std::vector<Reader> readers;

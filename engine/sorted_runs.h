@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,21 +64,26 @@ private:
     };
     class Reader;
 
-    char* Pending() { return static_cast<char*>(pending_.data()); }
+    char* Pending() { return static_cast<char*>(pending_[filling_].data()); }
     void AppendNumber(std::uint64_t number);
     void Flush();
     void Write(std::size_t bytes);
+    void WaitForWrite();
     [[noreturn]] void Fail(std::u16string_view message) const;
 
     std::unique_ptr<os::ScratchFile> file_;
     std::vector<Run> runs_;
-    // Bytes not yet written, at a block boundary of the file.
-    LargeBuffer pending_;
+    // Bytes not yet written, at a block boundary of the file, in one of two buffers while the
+    // other one is written.
+    LargeBuffer pending_[2];
+    std::size_t filling_ = 0;
     std::size_t pendingSize_ = 0;
     std::uint64_t written_ = 0;
     std::uint64_t keyCount_ = 0;
     // The first failure, told again by every later run.
     mutable std::u16string failure_;
+    // The write of the buffer not being filled; last, so that it ends before the file closes.
+    std::future<bool> writing_;
 };
 
 } // namespace trelvane
