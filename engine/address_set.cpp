@@ -855,38 +855,22 @@ std::uint64_t AddressSet::Settle(const StopFlag* stop, const VisitRepeat& repeat
         shard.arena = KeyArena();
         shard.arena.KeepTags(tagged_);
     }
-    std::size_t lines = 0;
-    std::size_t distinct = 0;
-    bool stopped = false;
-    const auto goOn = [&] {
-        stopped = ++lines % stopCheckLines == 0 && StopRequested(stop);
-        return !stopped;
-    };
     SortedRuns::VisitRepeat visitRepeat;
     if (repeat) {
         visitRepeat = [&](std::string_view key, std::uint64_t tag, std::uint64_t firstTag) {
             repeat(storage.Decode(key), tag, firstTag);
-            return goOn();
+            return true;
         };
     }
-    // The distinct lines become one run, in a new file, so that a walk reads them in order
-    // instead of merging again.
-    SortedRuns merged;
-    merged.BeginRun();
-    storage.runs.Merge(
-        order_ == SetOrder::Descending, ReadBudget(memoryLimit_),
-        [&](std::string_view key, std::uint64_t tag) {
-            merged.Add(key, tag);
-            ++distinct;
-            return goOn();
-        },
-        visitRepeat);
-    if (stopped)
+    // The distinct lines become runs that follow one another, so that a walk reads them in
+    // order instead of merging again.
+    const std::uint64_t keys = storage.runs.KeyCount();
+    const std::optional<std::uint64_t> distinct = storage.runs.Combine(
+        order_ == SetOrder::Descending, ReadBudget(memoryLimit_), stop, visitRepeat);
+    if (!distinct)
         return 0;
-    merged.EndRun();
-    storage.mergeRepeats += storage.runs.KeyCount() - distinct;
-    storage.runs = std::move(merged);
-    storage.distinct = distinct;
+    storage.mergeRepeats += keys - *distinct;
+    storage.distinct = static_cast<std::size_t>(*distinct);
     storage.settledAt = storage.Changes();
     const std::uint64_t repeats = storage.mergeRepeats + storage.runRepeats;
     return repeats - std::exchange(storage.toldRepeats, repeats);

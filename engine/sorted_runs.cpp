@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <system_error>
 
 namespace trelvane {
@@ -17,6 +18,8 @@ constexpr std::size_t smallestReadBytes = std::size_t{4} << 10;
 constexpr std::size_t largestReadBytes = std::size_t{4} << 20;
 // The longest LEB128 length field.
 constexpr std::size_t maxLengthFieldBytes = 10;
+// How often a merge for Combine looks whether it is to stop.
+constexpr std::uint64_t stopCheckKeys = std::uint64_t{1} << 16;
 
 const char16_t* const writeFailure = u"写入临时文件失败！";
 const char16_t* const readFailure = u"读取临时文件失败！";
@@ -33,9 +36,9 @@ std::size_t WholeBlocks(std::size_t bytes)
 class SortedRuns::Reader
 {
 public:
-    Reader(SortedRuns& runs, const Run& run, std::size_t bufferBytes)
-        : runs_(runs), next_(run.offset), end_(run.offset + run.bytes),
-          readBytes_(WholeBlocks(bufferBytes))
+    Reader(const Span& span, std::size_t bufferBytes)
+        : file_(*span.file), next_(span.begin / os::scratchBlockBytes * os::scratchBlockBytes),
+          end_(span.end), readBytes_(WholeBlocks(bufferBytes)), skip_(span.begin - next_)
     {
     }
 
@@ -48,7 +51,7 @@ public:
         }
         const std::size_t length = ReadNumber();
         if (!Have(length + maxLengthFieldBytes) || filled_ - start_ < length)
-            runs_.Fail(readFailure);
+            Fail();
         key_ = std::string_view(Data() + start_, length);
         prefix_ = addresskey::LoadBigEndian(key_.data(), std::min(length, sizeof prefix_));
         start_ += length;
@@ -71,7 +74,7 @@ private:
         std::uint64_t number = 0;
         for (unsigned shift = 0;; shift += 7) {
             if (start_ == filled_ || shift >= 64)
-                runs_.Fail(readFailure);
+                Fail();
             const auto byte = static_cast<unsigned char>(Data()[start_++]);
             number |= std::uint64_t{byte & 0x7Fu} << shift;
             if (byte < 0x80)
@@ -104,22 +107,32 @@ private:
         while (filled_ - start_ < bytes && next_ < end_) {
             const std::size_t want =
                 (buffer_.size() - filled_) / os::scratchBlockBytes * os::scratchBlockBytes;
-            const std::ptrdiff_t count = runs_.file_->ReadAt(next_, Data() + filled_, want);
+            const std::ptrdiff_t count = file_.ReadAt(next_, Data() + filled_, want);
             if (count <= 0)
-                runs_.Fail(readFailure);
+                Fail();
             // The last block of a run may hold the start of the next one.
             const auto taken = static_cast<std::size_t>(
                 std::min<std::uint64_t>(static_cast<std::uint64_t>(count), end_ - next_));
             filled_ += taken;
             next_ += taken;
+            // A span that starts inside a block is read from the block's start.
+            const std::size_t skipped = std::min(skip_, filled_ - start_);
+            start_ += skipped;
+            skip_ -= skipped;
         }
         return filled_ > start_;
     }
 
-    SortedRuns& runs_;
+    [[noreturn]] void Fail() const
+    {
+        throw ScratchFailure{FailureText(readFailure, file_.Folder(), file_.Error())};
+    }
+
+    os::ScratchFile& file_;
     std::uint64_t next_;
     std::uint64_t end_;
     std::size_t readBytes_;
+    std::size_t skip_;
     LargeBuffer buffer_;
     std::size_t start_ = 0;
     std::size_t filled_ = 0;
@@ -140,7 +153,7 @@ SortedRuns& SortedRuns::operator=(SortedRuns&& other) noexcept
     // A write in flight ends before its file closes.
     if (writing_.valid())
         writing_.wait();
-    file_ = std::move(other.file_);
+    files_ = std::move(other.files_);
     runs_ = std::move(other.runs_);
     pending_[0] = std::move(other.pending_[0]);
     pending_[1] = std::move(other.pending_[1]);
@@ -155,9 +168,11 @@ SortedRuns& SortedRuns::operator=(SortedRuns&& other) noexcept
 
 void SortedRuns::Fail(std::u16string_view message) const
 {
-    if (failure_.empty())
-        failure_ = FailureText(message, file_ ? file_->Folder() : std::u16string(),
-                               file_ ? file_->Error() : 0);
+    if (failure_.empty()) {
+        const os::ScratchFile* file = files_.empty() ? nullptr : files_.back().get();
+        failure_ = FailureText(message, file != nullptr ? file->Folder() : std::u16string(),
+                               file != nullptr ? file->Error() : 0);
+    }
     throw ScratchFailure{failure_};
 }
 
@@ -166,16 +181,17 @@ void SortedRuns::BeginRun()
     // After a failure the file is of no use: the next run fails the same way.
     if (!failure_.empty())
         throw ScratchFailure{failure_};
-    if (!file_) {
-        auto file = std::make_unique<os::ScratchFile>();
-        const bool created = file->Create();
-        file_ = std::move(file);
-        if (!created)
+    if (files_.empty()) {
+        files_.push_back(std::make_unique<os::ScratchFile>());
+        if (!files_.back()->Create())
             Fail(writeFailure);
         for (LargeBuffer& buffer : pending_)
             buffer.Allocate(writeBlockBytes + os::scratchBlockBytes);
     }
-    runs_.push_back({written_, 0});
+    Run run;
+    run.file = files_.size() - 1;
+    run.offset = written_;
+    runs_.push_back(std::move(run));
 }
 
 void SortedRuns::Add(std::string_view key, std::uint64_t tag)
@@ -183,6 +199,11 @@ void SortedRuns::Add(std::string_view key, std::uint64_t tag)
     const std::size_t needed = pendingSize_ + key.size() + 2 * maxLengthFieldBytes;
     if (pending_[filling_].size() < needed)
         pending_[filling_].Grow(needed);
+    Run& run = runs_.back();
+    const std::size_t group = key.empty() ? 0 : 1 + static_cast<unsigned char>(key[0]);
+    if (run.groups.empty() || run.groups.back().group != group)
+        run.groups.push_back({group, written_ + pendingSize_, run.keys});
+    ++run.keys;
     AppendNumber(key.size());
     std::memcpy(Pending() + pendingSize_, key.data(), key.size());
     pendingSize_ += key.size();
@@ -226,7 +247,7 @@ void SortedRuns::Write(std::size_t bytes)
     if (next.size() < rest)
         next.Grow(rest);
     std::memcpy(next.data(), Pending() + bytes, rest);
-    os::ScratchFile* file = file_.get();
+    os::ScratchFile* file = files_.back().get();
     const char* block = Pending();
     try {
         writing_ = std::async(std::launch::async,
@@ -251,12 +272,26 @@ void SortedRuns::Merge(bool descending, std::size_t readBudget, const Visit& vis
                        const VisitRepeat& repeat)
 {
     WaitForWrite();
-    const std::size_t bufferBytes = std::clamp(readBudget / std::max<std::size_t>(runs_.size(), 1),
+    MergeSpans(WholeRuns(), descending, readBudget, visit, repeat);
+}
+
+std::vector<SortedRuns::Span> SortedRuns::WholeRuns() const
+{
+    std::vector<Span> spans;
+    for (const Run& run : runs_)
+        spans.push_back({files_[run.file].get(), run.offset, run.offset + run.bytes});
+    return spans;
+}
+
+void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std::size_t readBudget,
+                            const Visit& visit, const VisitRepeat& repeat)
+{
+    const std::size_t bufferBytes = std::clamp(readBudget / std::max<std::size_t>(spans.size(), 1),
                                                smallestReadBytes, largestReadBytes);
     std::vector<Reader> readers;
-    readers.reserve(runs_.size());
-    for (const Run& run : runs_) {
-        readers.emplace_back(*this, run, bufferBytes);
+    readers.reserve(spans.size());
+    for (const Span& span : spans) {
+        readers.emplace_back(span, bufferBytes);
         readers.back().Advance();
     }
     // Whether run a's key comes before run b's: a run at its end comes last; of equal keys, that
@@ -312,6 +347,140 @@ void SortedRuns::Merge(bool descending, std::size_t readBudget, const Visit& vis
                 std::swap(losers[node], winner);
         }
     }
+}
+
+// The group at which the keys split into two parts of about as many keys, to be merged on their
+// own: the first group of the second part. Nothing when the parts would be too uneven (one
+// group holds most keys) or too small to be worth a thread.
+std::optional<std::size_t> SortedRuns::SplitGroup(bool descending) const
+{
+    constexpr std::size_t groupCount = 257;
+    std::vector<std::uint64_t> counts(groupCount);
+    for (const Run& run : runs_) {
+        for (std::size_t at = 0; at < run.groups.size(); ++at) {
+            const std::uint64_t next =
+                at + 1 < run.groups.size() ? run.groups[at + 1].keysBefore : run.keys;
+            counts[run.groups[at].group] += next - run.groups[at].keysBefore;
+        }
+    }
+    const std::uint64_t total = keyCount_;
+    std::uint64_t before = 0;
+    for (std::size_t step = 0; step < groupCount; ++step) {
+        const std::size_t group = descending ? groupCount - 1 - step : step;
+        if (2 * (before + counts[group]) > total) {
+            // Of this group's keys going first or second, the split that is more even.
+            const std::uint64_t after = before + counts[group];
+            const bool withFirst = after - total / 2 < total / 2 - before;
+            const std::uint64_t first = withFirst ? after : before;
+            if (total < addresskey::parallelSortKeys || first < total / 4 ||
+                first > total - total / 4)
+                return std::nullopt;
+            const std::size_t next = withFirst ? step + 1 : step;
+            return descending ? groupCount - 1 - next : next;
+        }
+        before += counts[group];
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> SortedRuns::Combine(bool descending, std::size_t readBudget,
+                                                 const StopFlag* stop, const VisitRepeat& repeat)
+{
+    WaitForWrite();
+    // Merges spans into one run of combined; false when stopped.
+    const auto mergeInto = [&](const std::vector<Span>& spans, std::size_t budget,
+                               SortedRuns& combined, std::uint64_t& distinct) {
+        std::uint64_t keys = 0;
+        bool ended = false;
+        const auto goOn = [&] { return ++keys % stopCheckKeys != 0 || !StopRequested(stop); };
+        VisitRepeat tellRepeat;
+        if (repeat) {
+            tellRepeat = [&](std::string_view key, std::uint64_t tag, std::uint64_t firstTag) {
+                ended = !(repeat(key, tag, firstTag) && goOn());
+                return !ended;
+            };
+        }
+        combined.BeginRun();
+        MergeSpans(
+            spans, descending, budget,
+            [&](std::string_view key, std::uint64_t tag) {
+                combined.Add(key, tag);
+                ++distinct;
+                ended = !goOn();
+                return !ended;
+            },
+            tellRepeat);
+        combined.EndRun();
+        return !ended;
+    };
+    const std::optional<std::size_t> split = repeat ? std::nullopt : SplitGroup(descending);
+    SortedRuns combined;
+    std::uint64_t distinct = 0;
+    if (!split) {
+        if (!mergeInto(WholeRuns(), readBudget, combined, distinct))
+            return std::nullopt;
+    } else {
+        // Each run's keys before the split group, and from it on, merged by two threads.
+        std::vector<Span> firstPart;
+        std::vector<Span> secondPart;
+        for (const Run& run : runs_) {
+            const auto from =
+                std::find_if(run.groups.begin(), run.groups.end(), [&](const GroupStart& start) {
+                    return descending ? start.group <= *split : start.group >= *split;
+                });
+            const std::uint64_t middle =
+                from != run.groups.end() ? from->offset : run.offset + run.bytes;
+            os::ScratchFile* file = files_[run.file].get();
+            firstPart.push_back({file, run.offset, middle});
+            secondPart.push_back({file, middle, run.offset + run.bytes});
+        }
+        SortedRuns second;
+        std::uint64_t secondDistinct = 0;
+        bool done[2] = {false, false};
+        std::exception_ptr failures[2];
+        addresskey::RunOnTwoThreads(
+            [&] {
+                try {
+                    done[1] = mergeInto(secondPart, readBudget / 2, second, secondDistinct);
+                } catch (...) {
+                    failures[1] = std::current_exception();
+                }
+            },
+            [&] {
+                try {
+                    done[0] = mergeInto(firstPart, readBudget / 2, combined, distinct);
+                } catch (...) {
+                    failures[0] = std::current_exception();
+                }
+            });
+        for (const std::exception_ptr& failure : failures) {
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+        if (!done[0] || !done[1])
+            return std::nullopt;
+        combined.WaitForWrite();
+        second.WaitForWrite();
+        combined.Adopt(std::move(second));
+        distinct += secondDistinct;
+    }
+    combined.WaitForWrite();
+    *this = std::move(combined);
+    return distinct;
+}
+
+void SortedRuns::Adopt(SortedRuns&& other)
+{
+    const std::size_t shift = files_.size();
+    for (Run& run : other.runs_) {
+        run.file += shift;
+        runs_.push_back(std::move(run));
+    }
+    for (auto& file : other.files_)
+        files_.push_back(std::move(file));
+    written_ = other.written_;
+    keyCount_ += other.keyCount_;
+    other = SortedRuns();
 }
 
 } // namespace trelvane

@@ -1,6 +1,7 @@
 // A file for a job's temporary data, in the system's folder for temporary files.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,11 +39,12 @@ public:
     /// Reads up to size bytes from offset (see scratchBlockBytes); returns the count (0 at the
     /// end), or -1 on failure.
     std::ptrdiff_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size);
-    int Error() const { return error_; }
+    int Error() const { return error_.load(); }
 
 private:
     int fd_ = -1;
-    int error_ = 0;
+    // Reads may fail on two threads at once.
+    std::atomic<int> error_{0};
     bool direct_ = false;
     std::u16string folder_;
 };

@@ -49,12 +49,13 @@ std::ptrdiff_t ScratchFile::ReadAt(std::uint64_t offset, char* buffer, std::size
         const ssize_t count = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
         if (count >= 0)
             return count;
-        if (errno == EINVAL && direct_ && TurnDirectOff(fd_)) {
-            direct_ = false;
+        const int error = errno;
+        // A file system that takes writes around its cache but not such reads: read through it.
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (error == EINVAL && flags != -1 && (flags & O_DIRECT) != 0 && TurnDirectOff(fd_))
             continue;
-        }
-        if (errno != EINTR) {
-            error_ = errno;
+        if (error != EINTR) {
+            error_ = error;
             return -1;
         }
     }

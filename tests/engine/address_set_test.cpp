@@ -285,6 +285,38 @@ std::u16string NumberedLine(unsigned number)
     return {text, text + std::char_traits<char>::length(text)};
 }
 
+// Enough lines under a limit for the runs to be combined on two threads, split by their first
+// byte; every line comes twice, the second time in later runs.
+TEST(AddressSet, CombinesRunsOnTwoThreadsWithRepeatsAcrossRuns)
+{
+    constexpr unsigned count = 100000;
+    for (const SetOrder order : {SetOrder::Ascending, SetOrder::Descending}) {
+        AddressSet set(order);
+        set.SetMemoryLimit(std::uint64_t{1} << 20);
+        for (unsigned pass = 0; pass < 2; ++pass) {
+            for (unsigned i = 0; i < count; ++i) {
+                const std::u16string line = NumberedLine(i * 7919u % count);
+                std::string key(3 * line.size(), '\0');
+                key.resize(EncodeAddressKey(line, key.data()));
+                set.AppendKey(key);
+            }
+        }
+        ASSERT_TRUE(set.HasRuns());
+        EXPECT_EQ(set.Settle(nullptr), count);
+        EXPECT_EQ(set.Size(), count);
+        unsigned position = 0;
+        bool inOrder = true;
+        set.ForEach([&](std::u16string_view line) {
+            const unsigned number = order == SetOrder::Ascending ? position : count - 1 - position;
+            inOrder = inOrder && line == NumberedLine(number);
+            ++position;
+            return true;
+        });
+        EXPECT_TRUE(inOrder);
+        EXPECT_EQ(position, count);
+    }
+}
+
 // Enough lines to pass several arena and index doublings, huge-page sizes and the two-thread sort.
 TEST(AddressSet, GrowsPastArenaAndIndexSizes)
 {
