@@ -350,9 +350,9 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
 }
 
 // The group at which the keys split into two parts of about as many keys, to be merged on their
-// own: the first group of the second part. Nothing when the parts would be too uneven (one
+// own: the first group of the second part. noSplit when the parts would be too uneven (one
 // group holds most keys) or too small to be worth a thread.
-std::optional<std::size_t> SortedRuns::SplitGroup(bool descending) const
+std::size_t SortedRuns::SplitGroup(bool descending) const
 {
     constexpr std::size_t groupCount = 257;
     std::vector<std::uint64_t> counts(groupCount);
@@ -374,13 +374,13 @@ std::optional<std::size_t> SortedRuns::SplitGroup(bool descending) const
             const std::uint64_t first = withFirst ? after : before;
             if (total < addresskey::parallelSortKeys || first < total / 4 ||
                 first > total - total / 4)
-                return std::nullopt;
+                return noSplit;
             const std::size_t next = withFirst ? step + 1 : step;
             return descending ? groupCount - 1 - next : next;
         }
         before += counts[group];
     }
-    return std::nullopt;
+    return noSplit;
 }
 
 std::optional<std::uint64_t> SortedRuns::Combine(bool descending, std::size_t readBudget,
@@ -413,10 +413,10 @@ std::optional<std::uint64_t> SortedRuns::Combine(bool descending, std::size_t re
         combined.EndRun();
         return !ended;
     };
-    const std::optional<std::size_t> split = repeat ? std::nullopt : SplitGroup(descending);
+    const std::size_t split = repeat ? noSplit : SplitGroup(descending);
     SortedRuns combined;
     std::uint64_t distinct = 0;
-    if (!split) {
+    if (split == noSplit) {
         if (!mergeInto(WholeRuns(), readBudget, combined, distinct))
             return std::nullopt;
     } else {
@@ -426,7 +426,7 @@ std::optional<std::uint64_t> SortedRuns::Combine(bool descending, std::size_t re
         for (const Run& run : runs_) {
             const auto from =
                 std::find_if(run.groups.begin(), run.groups.end(), [&](const GroupStart& start) {
-                    return descending ? start.group <= *split : start.group >= *split;
+                    return descending ? start.group <= split : start.group >= split;
                 });
             const std::uint64_t middle =
                 from != run.groups.end() ? from->offset : run.offset + run.bytes;

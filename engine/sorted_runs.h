@@ -94,7 +94,8 @@ private:
     static void MergeSpans(const std::vector<Span>& spans, bool descending, std::size_t readBudget,
                            const Visit& visit, const VisitRepeat& repeat);
     std::vector<Span> WholeRuns() const;
-    std::optional<std::size_t> SplitGroup(bool descending) const;
+    static constexpr std::size_t noSplit = ~std::size_t{0};
+    std::size_t SplitGroup(bool descending) const;
     // Appends the runs of other after this one's; neither may have a run under way.
     void Adopt(SortedRuns&& other);
     char* Pending() { return static_cast<char*>(pending_[filling_].data()); }
