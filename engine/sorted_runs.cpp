@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <system_error>
+#include <utility>
 
 namespace trelvane {
 namespace {
@@ -24,6 +25,9 @@ constexpr std::uint64_t stopCheckKeys = std::uint64_t{1} << 16;
 const char16_t* const writeFailure = u"写入临时文件失败！";
 const char16_t* const readFailure = u"读取临时文件失败！";
 
+// Compared as a pair, the first number first.
+using Rank = std::pair<std::uint64_t, std::uint64_t>;
+
 std::size_t WholeBlocks(std::size_t bytes)
 {
     return (bytes + os::scratchBlockBytes - 1) / os::scratchBlockBytes * os::scratchBlockBytes;
@@ -36,9 +40,10 @@ std::size_t WholeBlocks(std::size_t bytes)
 class SortedRuns::Reader
 {
 public:
-    Reader(const Span& span, std::size_t bufferBytes)
-        : file_(*span.file), next_(span.begin / os::scratchBlockBytes * os::scratchBlockBytes),
-          end_(span.end), readBytes_(WholeBlocks(bufferBytes)), skip_(span.begin - next_)
+    Reader(const Span& span, std::size_t bufferBytes, bool descending)
+        : descending_(descending), file_(*span.file),
+          next_(span.begin / os::scratchBlockBytes * os::scratchBlockBytes), end_(span.end),
+          readBytes_(WholeBlocks(bufferBytes)), skip_(span.begin - next_)
     {
     }
 
@@ -47,22 +52,30 @@ public:
     {
         if (!Have(maxLengthFieldBytes)) {
             atEnd_ = true;
+            rank_ = {~std::uint64_t{0}, ~std::uint64_t{0}};
             return false;
         }
         const std::size_t length = ReadNumber();
         if (!Have(length + maxLengthFieldBytes) || filled_ - start_ < length)
             Fail();
         key_ = std::string_view(Data() + start_, length);
-        prefix_ = addresskey::LoadBigEndian(key_.data(), std::min(length, sizeof prefix_));
+        const std::uint64_t head =
+            addresskey::LoadBigEndian(key_.data(), std::min<std::size_t>(length, 8));
+        const std::uint64_t next =
+            length > 8
+                ? addresskey::LoadBigEndian(key_.data() + 8, std::min<std::size_t>(length - 8, 8))
+                : 0;
+        rank_ = descending_ ? Rank{~head, ~next} : Rank{head, next};
         start_ += length;
         tag_ = ReadNumber();
         return true;
     }
     bool AtEnd() const { return atEnd_; }
     std::string_view Key() const { return key_; }
-    /// The key's first 8 bytes as a big-endian number, zeros after a shorter key: keys whose
-    /// prefixes differ are in the order of their prefixes.
-    std::uint64_t Prefix() const { return prefix_; }
+    /// The key's first 16 bytes as two big-endian numbers, zeros after a shorter key, negated
+    /// for a descending merge: keys whose ranks differ come in the order of their ranks. A run at
+    /// its end has the highest rank.
+    const Rank& KeyRank() const { return rank_; }
     std::uint64_t Tag() const { return tag_; }
 
 private:
@@ -123,6 +136,8 @@ private:
         return filled_ > start_;
     }
 
+    bool descending_;
+
     [[noreturn]] void Fail() const
     {
         throw ScratchFailure{FailureText(readFailure, file_.Folder(), file_.Error())};
@@ -137,7 +152,7 @@ private:
     std::size_t start_ = 0;
     std::size_t filled_ = 0;
     std::string_view key_;
-    std::uint64_t prefix_ = 0;
+    Rank rank_;
     std::uint64_t tag_ = 0;
     bool atEnd_ = false;
 };
@@ -291,7 +306,7 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
     std::vector<Reader> readers;
     readers.reserve(spans.size());
     for (const Span& span : spans) {
-        readers.emplace_back(span, bufferBytes);
+        readers.emplace_back(span, bufferBytes, descending);
         readers.back().Advance();
     }
     // Whether run a's key comes before run b's: a run at its end comes last; of equal keys, that
@@ -299,10 +314,10 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
     const auto before = [&readers, descending](std::size_t a, std::size_t b) {
         const Reader& x = readers[a];
         const Reader& y = readers[b];
+        if (x.KeyRank() != y.KeyRank())
+            return x.KeyRank() < y.KeyRank();
         if (x.AtEnd() || y.AtEnd())
             return !x.AtEnd();
-        if (x.Prefix() != y.Prefix())
-            return (x.Prefix() < y.Prefix()) != descending;
         const int order = x.Key().compare(y.Key());
         if (order != 0)
             return (order < 0) != descending;
@@ -326,16 +341,16 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
     }
     std::size_t winner = n > 1 ? winners[1] : 0;
     std::string last;
-    std::uint64_t lastPrefix = 0;
+    Rank lastRank;
     std::uint64_t lastTag = 0;
     bool any = false;
     while (n != 0 && !readers[winner].AtEnd()) {
         Reader& top = readers[winner];
-        if (!any || top.Prefix() != lastPrefix || top.Key() != last) {
+        if (!any || top.KeyRank() != lastRank || top.Key() != last) {
             if (!visit(top.Key(), top.Tag()))
                 return;
             last.assign(top.Key());
-            lastPrefix = top.Prefix();
+            lastRank = top.KeyRank();
             lastTag = top.Tag();
             any = true;
         } else if (repeat && !repeat(top.Key(), top.Tag(), lastTag)) {
