@@ -19,6 +19,8 @@ constexpr std::size_t smallestReadBytes = std::size_t{4} << 10;
 constexpr std::size_t largestReadBytes = std::size_t{4} << 20;
 // The longest LEB128 length field.
 constexpr std::size_t maxLengthFieldBytes = 10;
+// Room before a block read ahead for the unread bytes of the block before.
+constexpr std::size_t readFront = std::size_t{64} << 10;
 // How often a merge for Combine looks whether it is to stop.
 constexpr std::uint64_t stopCheckKeys = std::uint64_t{1} << 16;
 
@@ -35,8 +37,8 @@ std::size_t WholeBlocks(std::size_t bytes)
 
 } // namespace
 
-// Reads one run's keys in order, in whole blocks from block boundaries, through a buffer that
-// grows for a key longer than it.
+// Reads the keys of a span in order, in whole blocks from block boundaries, each block read on a
+// thread of its own while the one before is taken apart.
 class SortedRuns::Reader
 {
 public:
@@ -95,66 +97,98 @@ private:
         }
     }
 
-    // Makes bytes unread bytes from start_ on available, as far as the run has them; false
-    // when the run has none left at all.
+    // Makes bytes unread bytes from start_ on available, as far as the span has them; false
+    // when it has none left at all.
     bool Have(std::size_t bytes)
     {
         if (filled_ - start_ >= bytes)
             return true;
-        // Keys handed out before are no longer looked at: the unread bytes move to just before
-        // a block boundary, where the next read lands.
-        const std::size_t unread = filled_ - start_;
-        const std::size_t front = WholeBlocks(unread);
-        const std::size_t room = front + std::max(readBytes_, WholeBlocks(bytes));
-        if (buffer_.size() < room) {
-            LargeBuffer larger;
-            larger.Allocate(room);
-            std::memcpy(static_cast<char*>(larger.data()) + front - unread, Data() + start_,
-                        unread);
-            buffer_ = std::move(larger);
-        } else {
-            std::memmove(Data() + front - unread, Data() + start_, unread);
-        }
-        start_ = front - unread;
-        filled_ = front;
-        while (filled_ - start_ < bytes && next_ < end_) {
-            const std::size_t want =
-                (buffer_.size() - filled_) / os::scratchBlockBytes * os::scratchBlockBytes;
-            const std::ptrdiff_t count = file_.ReadAt(next_, Data() + filled_, want);
-            if (count <= 0)
-                Fail();
-            // The last block of a run may hold the start of the next one.
-            const auto taken = static_cast<std::size_t>(
-                std::min<std::uint64_t>(static_cast<std::uint64_t>(count), end_ - next_));
-            filled_ += taken;
-            next_ += taken;
-            // A span that starts inside a block is read from the block's start.
-            const std::size_t skipped = std::min(skip_, filled_ - start_);
-            start_ += skipped;
-            skip_ -= skipped;
-        }
+        if (!aheadRead_.valid())
+            ReadAhead();
+        while (filled_ - start_ < bytes && aheadRead_.valid())
+            TakeAhead();
         return filled_ > start_;
     }
 
-    bool descending_;
+    // Asks for the next block of the span, read on a thread of its own into the other buffer,
+    // after room for unread bytes.
+    void ReadAhead()
+    {
+        if (next_ >= end_)
+            return;
+        if (ahead_.size() < readFront + readBytes_)
+            ahead_.Allocate(readFront + readBytes_);
+        os::ScratchFile* file = &file_;
+        const std::uint64_t offset = next_;
+        char* into = static_cast<char*>(ahead_.data()) + readFront;
+        const std::size_t want = readBytes_;
+        const auto read = [file, offset, into, want] { return file->ReadAt(offset, into, want); };
+        try {
+            aheadRead_ = std::async(std::launch::async, read);
+        } catch (const std::system_error&) {
+            // No thread to be had: the block is read when it is needed.
+            aheadRead_ = std::async(std::launch::deferred, read);
+        }
+    }
+
+    // Waits for the block read ahead and goes on in its buffer, the unread bytes moved before it;
+    // then asks for the next block.
+    void TakeAhead()
+    {
+        const std::ptrdiff_t count = aheadRead_.get();
+        if (count <= 0)
+            Fail();
+        // The last block of a span may hold the start of the next one.
+        const auto taken = static_cast<std::size_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(count), end_ - next_));
+        next_ += taken;
+        const std::size_t unread = filled_ - start_;
+        char* block = static_cast<char*>(ahead_.data()) + readFront;
+        if (unread <= readFront) {
+            if (unread != 0)
+                std::memcpy(block - unread, Data() + start_, unread);
+            std::swap(buffer_, ahead_);
+            start_ = readFront - unread;
+            filled_ = readFront + taken;
+        } else {
+            // A key longer than the room before a block: both go to a buffer of their own.
+            LargeBuffer joined;
+            joined.Allocate(readFront + unread + taken);
+            char* to = static_cast<char*>(joined.data());
+            std::memcpy(to, Data() + start_, unread);
+            std::memcpy(to + unread, block, taken);
+            buffer_ = std::move(joined);
+            start_ = 0;
+            filled_ = unread + taken;
+        }
+        // A span that starts inside a block is read from the block's start.
+        const std::size_t skipped = std::min(skip_, filled_ - start_);
+        start_ += skipped;
+        skip_ -= skipped;
+        ReadAhead();
+    }
 
     [[noreturn]] void Fail() const
     {
         throw ScratchFailure{FailureText(readFailure, file_.Folder(), file_.Error())};
     }
 
+    bool descending_;
     os::ScratchFile& file_;
     std::uint64_t next_;
     std::uint64_t end_;
     std::size_t readBytes_;
     std::size_t skip_;
     LargeBuffer buffer_;
+    LargeBuffer ahead_;
     std::size_t start_ = 0;
     std::size_t filled_ = 0;
     std::string_view key_;
     Rank rank_;
     std::uint64_t tag_ = 0;
     bool atEnd_ = false;
+    // Last, so that a read under way ends before its buffer goes.
+    std::future<std::ptrdiff_t> aheadRead_;
 };
 
 SortedRuns::SortedRuns() = default;
@@ -306,7 +340,7 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
     std::vector<Reader> readers;
     readers.reserve(spans.size());
     for (const Span& span : spans) {
-        readers.emplace_back(span, bufferBytes, descending);
+        readers.emplace_back(span, bufferBytes / 2, descending);
         readers.back().Advance();
     }
     // Whether run a's key comes before run b's: a run at its end comes last; of equal keys, that
