@@ -12,6 +12,7 @@
 #include "engine/sorted_runs.h"
 #include "engine/stop_flag.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -291,7 +292,9 @@ void RunGuarded(Routine routine)
 
 std::uint64_t DefaultMemoryLimit()
 {
-    return os::PhysicalMemoryBytes() / 2;
+    constexpr std::uint64_t largestDefault = std::uint64_t{3} << 29;
+    const std::uint64_t half = os::PhysicalMemoryBytes() / 2;
+    return half != 0 ? std::min(half, largestDefault) : largestDefault;
 }
 
 void StartJob(const JobSettings& settings)
