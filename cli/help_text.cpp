@@ -26,7 +26,7 @@ std::u16string_view HelpText()
            u"1）；不给出时输出到一个文件\n"
            u"      --memory-limit 大小     内存上限，如 512M（单位 K、M、G、T 为 1024 的幂）；\n"
            u"                              超出时分批排序，写入 TMPDIR 中的临时文件再合并；\n"
-           u"                              默认为物理内存的一半，至多 1.5G\n"
+           u"                              默认为物理内存的一半，至多 1G\n"
            u"  -q, --quiet                 不显示进度\n"
            u"  -h, --help                  显示本帮助并退出\n"
            u"      --version               显示版本并退出\n"

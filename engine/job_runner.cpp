@@ -292,7 +292,7 @@ void RunGuarded(Routine routine)
 
 std::uint64_t DefaultMemoryLimit()
 {
-    constexpr std::uint64_t largestDefault = std::uint64_t{3} << 29;
+    constexpr std::uint64_t largestDefault = std::uint64_t{1} << 30;
     const std::uint64_t half = os::PhysicalMemoryBytes() / 2;
     return half != 0 ? std::min(half, largestDefault) : largestDefault;
 }
