@@ -48,8 +48,6 @@ constexpr std::size_t mergedPieceCount = 3;
 // A walk in pieces cuts them shorter where keys are long, so that a piece's keys take about
 // this much memory.
 constexpr std::size_t pieceKeyBytes = std::size_t{1} << 20;
-// Lines of a merge between two looks at the stop flag.
-constexpr std::size_t stopCheckLines = std::size_t{1} << 16;
 
 // The reading buffers of a merge: half the set's memory limit, or 64 MiB without one.
 std::size_t ReadBudget(std::uint64_t limit)
@@ -452,7 +450,7 @@ struct AddressSet::Storage
     SortedRuns runs;
     // Repeats that AppendKey let in and writing runs dropped.
     std::uint64_t runRepeats = 0;
-    // Repeats across runs that Settle dropped when it merged them into one.
+    // Repeats across runs that Settle dropped when it combined them.
     std::uint64_t mergeRepeats = 0;
     // Repeats that Settle told so far.
     std::uint64_t toldRepeats = 0;
