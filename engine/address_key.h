@@ -24,6 +24,14 @@ inline bool IsAsciiOctet(const unsigned char* bytes)
     return (word & 0x8080'8080'8080'8080u) == 0;
 }
 
+/// Keys by their first byte, in key order: the empty key's group first, then one per byte.
+inline constexpr std::size_t groupCount = 257;
+
+inline std::size_t GroupOf(std::string_view key)
+{
+    return key.empty() ? 0 : 1 + static_cast<unsigned char>(key[0]);
+}
+
 } // namespace addresskey
 
 /// Writes the key of line to out (which needs room for 3 bytes per unit) and returns its length.

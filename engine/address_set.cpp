@@ -111,19 +111,14 @@ std::uint32_t HashKey(std::string_view key)
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-// The groups of an arena: keys by their first byte, in key order (the empty key first).
-constexpr std::size_t groupCount = 257;
+using addresskey::groupCount;
+using addresskey::GroupOf;
 // A group's keys lie in chunks of its own: small ones first, so that a group of few keys wastes
 // little, then larger ones.
 constexpr std::size_t firstChunkBytes = 256;
 constexpr std::size_t largestChunkBytes = std::size_t{64} << 10;
 // How far ahead a visit of a group's keys asks for their memory.
 constexpr std::size_t walkAheadBytes = 2048;
-
-std::size_t GroupOf(std::string_view key)
-{
-    return key.empty() ? 0 : 1 + static_cast<unsigned char>(key[0]);
-}
 
 /// Length-prefixed keys (LEB128 lengths), each after its 8-byte tag when the arena keeps tags,
 /// in one buffer that grows without copying; a key is named by the granule its record starts

@@ -2,6 +2,7 @@
 // tag (LEB128), merged by a tournament of the runs.
 #include "engine/sorted_runs.h"
 
+#include "engine/address_key.h"
 #include "engine/address_key_sort.h"
 #include "engine/notice.h"
 
@@ -249,7 +250,7 @@ void SortedRuns::Add(std::string_view key, std::uint64_t tag)
     if (pending_[filling_].size() < needed)
         pending_[filling_].Grow(needed);
     Run& run = runs_.back();
-    const std::size_t group = key.empty() ? 0 : 1 + static_cast<unsigned char>(key[0]);
+    const std::size_t group = addresskey::GroupOf(key);
     if (run.groups.empty() || run.groups.back().group != group)
         run.groups.push_back({group, written_ + pendingSize_, run.keys});
     ++run.keys;
@@ -403,7 +404,7 @@ void SortedRuns::MergeSpans(const std::vector<Span>& spans, bool descending, std
 // group holds most keys) or too small to be worth a thread.
 std::size_t SortedRuns::SplitGroup(bool descending) const
 {
-    constexpr std::size_t groupCount = 257;
+    using addresskey::groupCount;
     std::vector<std::uint64_t> counts(groupCount);
     for (const Run& run : runs_) {
         for (std::size_t at = 0; at < run.groups.size(); ++at) {

@@ -66,8 +66,8 @@ public:
                                          const StopFlag* stop, const VisitRepeat& repeat = {});
 
 private:
-    // Where a run's keys that start with one byte (group 1 + the byte; 0 for the empty key)
-    // begin in its file, and how many keys come before them in the run.
+    // Where a run's keys of one group (addresskey::GroupOf, by first byte) begin in its file,
+    // and how many keys come before them in the run.
     struct GroupStart
     {
         std::size_t group = 0;
