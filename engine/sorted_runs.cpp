@@ -4,12 +4,12 @@
 
 #include "engine/address_key.h"
 #include "engine/address_key_sort.h"
+#include "engine/async_task.h"
 #include "engine/notice.h"
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <system_error>
 #include <utility>
 
 namespace trelvane {
@@ -123,13 +123,8 @@ private:
         const std::uint64_t offset = next_;
         char* into = static_cast<char*>(ahead_.data()) + readFront;
         const std::size_t want = readBytes_;
-        const auto read = [file, offset, into, want] { return file->ReadAt(offset, into, want); };
-        try {
-            aheadRead_ = std::async(std::launch::async, read);
-        } catch (const std::system_error&) {
-            // No thread to be had: the block is read when it is needed.
-            aheadRead_ = std::async(std::launch::deferred, read);
-        }
+        aheadRead_ =
+            StartAsync([file, offset, into, want] { return file->ReadAt(offset, into, want); });
     }
 
     // Waits for the block read ahead and goes on in its buffer, the unread bytes moved before it;
@@ -299,14 +294,7 @@ void SortedRuns::Write(std::size_t bytes)
     std::memcpy(next.data(), Pending() + bytes, rest);
     os::ScratchFile* file = files_.back().get();
     const char* block = Pending();
-    try {
-        writing_ = std::async(std::launch::async,
-                              [file, block, bytes] { return file->Append(block, bytes); });
-    } catch (const std::system_error&) {
-        // No thread to be had: the block is written now.
-        if (!file->Append(block, bytes))
-            Fail(writeFailure);
-    }
+    writing_ = StartAsync([file, block, bytes] { return file->Append(block, bytes); });
     written_ += bytes;
     filling_ = 1 - filling_;
     pendingSize_ = rest;
@@ -509,7 +497,6 @@ std::optional<std::uint64_t> SortedRuns::Combine(bool descending, std::size_t re
         }
         if (!done[0] || !done[1])
             return std::nullopt;
-        combined.WaitForWrite();
         second.WaitForWrite();
         combined.Adopt(std::move(second));
         distinct += secondDistinct;

@@ -1,6 +1,7 @@
 // POSIX implementation of the file layer.
 #include "engine/os/file.h"
 
+#include "engine/async_task.h"
 #include "engine/code_page.h"
 #include "engine/os/huge_memory.h"
 #include "engine/os/write_all_posix.h"
@@ -14,7 +15,6 @@
 #include <future>
 #include <poll.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace trelvane::os {
@@ -139,15 +139,8 @@ struct OutputFile::Staging
             return error;
         const char* block = static_cast<const char*>(blocks[filling].data());
         const std::size_t bytes = filled;
-        try {
-            pending = std::async(std::launch::async, [this, fd, block, bytes] {
-                return WriteAround(fd, direct, block, bytes);
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: the block is written now.
-            if (const int failed = WriteAround(fd, direct, block, bytes); failed != 0)
-                return failed;
-        }
+        pending =
+            StartAsync([this, fd, block, bytes] { return WriteAround(fd, direct, block, bytes); });
         filling = 1 - filling;
         filled = 0;
         return 0;
